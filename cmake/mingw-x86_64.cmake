@@ -1,15 +1,6 @@
-# Cross-compilation for Windows with the x86_64 mingw-w64 compilers.
-# The twin and the Windows tests. The -posix variants carry the thread support
-# (std::mutex) GoogleTest needs.
-set(CMAKE_SYSTEM_NAME Windows)
+# The 64-bit twin and the Windows tests. The posix thread model carries the
+# std::mutex GoogleTest needs.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-
-set(CMAKE_C_COMPILER   x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER  x86_64-w64-mingw32-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(mingw_triple x86_64-w64-mingw32)
+set(mingw_compiler_suffix posix)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw.cmake)
