@@ -1,19 +1,131 @@
 // Facts about the running system and the checks made before the wizard opens.
+#include <windows.h>
+
+#include <memory>
+#include <new>
+
+#include "core/environment_rules.h"
 #include "core/install.h"
 
-// Not built yet. Each answer below is the one that lets nothing go ahead on
-// the strength of a check that was never made.
+namespace {
 
-int CInstall::QueryEnvironment(uint32_t /*functionNameId*/, uint32_t /*libraryNameId*/) {
-  return 0;  // version not read: OsVersionCode stays 0
+using GetNativeSystemInfoFn = void(WINAPI*)(LPSYSTEM_INFO);
+
+// A plain file name, as opposed to a path: no folder, no drive.
+bool IsPlainFileName(const GString& name) {
+  const char16_t* p = name.WideText(0);
+  for (int i = 0; i < name.Length(); ++i) {
+    if (p[i] == u'\\' || p[i] == u'/' || p[i] == u':') return false;
+  }
+  return name.Length() > 0;
 }
 
-int CInstall::IsSupportedSystem() { return 0; }
+}  // namespace
 
-int CInstall::CheckSingleInstance() { return 1; }
+int CInstall::QueryEnvironment(uint32_t functionNameId, uint32_t libraryNameId) {
+  ProcessorArchitecture = ArchUnknown;
+  OsVersionCode = 0;
+  Is64BitWindows = 0;
 
-int CInstall::IsUserAdmin() { return 0; }
+  // The extended structure first; systems before it accept only the basic one.
+  OSVERSIONINFOEXW version = {};
+  version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOEXW);
+  if (!GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&version))) {
+    version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOW);
+    if (!GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&version))) return 0;
+  }
+  OsVersionCode = int32_t(version.dwMajorVersion * 10 + version.dwMinorVersion);
 
-int CInstall::HasCyrillicInputLanguage() { return 1; }
+  // The native query tells the real architecture to a program under WOW64;
+  // GetSystemInfo would report the emulated one.
+  SYSTEM_INFO info = {};
+  HMODULE module = nullptr;
+  auto native = reinterpret_cast<GetNativeSystemInfoFn>(
+      reinterpret_cast<void*>(GetProcAddressById(functionNameId, libraryNameId, module)));
+  if (native != nullptr) {
+    native(&info);
+  } else {
+    GetSystemInfo(&info);
+  }
+  if (module != nullptr) FreeLibrary(module);
 
+  ProcessorArchitecture = info.wProcessorArchitecture;
+  Is64BitWindows = (ProcessorArchitecture == ArchAMD64 || ProcessorArchitecture == ArchIA64) ? 1 : 0;
+  return 1;
+}
+
+int CInstall::IsSupportedSystem() {
+  return IsSupportedPlatform(OsVersionCode, ProcessorArchitecture) ? 1 : 0;
+}
+
+int CInstall::CheckSingleInstance() {
+  LoadText(94, ScratchText);
+  if (ScratchText.Length() == 0) return 1;
+  HWND other = FindWindowW(WinText(ScratchText), nullptr);
+  if (other == nullptr) return 1;
+  SetForegroundWindow(other);
+  return 0;
+}
+
+int CInstall::IsUserAdmin() {
+  SID_IDENTIFIER_AUTHORITY ntAuthority = {SECURITY_NT_AUTHORITY};
+  PSID administrators = nullptr;
+  if (!AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID,
+                                DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &administrators)) {
+    return 0;
+  }
+  BOOL member = FALSE;
+  if (!CheckTokenMembership(nullptr, administrators, &member)) member = FALSE;
+  FreeSid(administrators);
+  return member ? 1 : 0;
+}
+
+// Every failure of its own counts as success: only a list that could be read
+// and holds no Cyrillic language stops the wizard.
+int CInstall::HasCyrillicInputLanguage() {
+  if (OsVersionCode < 62) return 1;
+  const int count = GetKeyboardLayoutList(0, nullptr);
+  if (count <= 0) return 1;
+  std::unique_ptr<HKL[]> layouts(new (std::nothrow) HKL[count]);
+  if (!layouts) return 1;
+  const int filled = GetKeyboardLayoutList(count, layouts.get());
+  if (filled <= 0) return 1;
+  for (int i = 0; i < filled && i < count; ++i) {
+    const auto langId = static_cast<uint16_t>(reinterpret_cast<uintptr_t>(layouts[i]) & 0xFFFF);
+    if (IsCyrillicLanguage(langId)) return 1;
+  }
+  return 0;
+}
+
+// Not built yet: needs the text search of paths.
 int CInstall::AssocExecutableContains(uint32_t /*assocId*/, uint32_t /*textId*/) { return 0; }
+
+// Not built yet: starts nothing.
+int CInstall::LaunchAssociated() { return 0; }
+
+HMODULE CInstall::LoadLibraryById(uint32_t libraryNameId) {
+  GString name;
+  if (!LoadText(libraryNameId, name) || !IsPlainFileName(name)) return nullptr;
+  // A setup program runs elevated from a download folder: a library of the
+  // same name beside it must never be the one loaded.
+  wchar_t folder[MAX_PATH];
+  const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return nullptr;
+  GString path;
+  path.AssignWide(reinterpret_cast<const char16_t*>(folder), int(length));
+  path.AppendWide(u"\\", 1);
+  path.Append(name);
+  return LoadLibraryExW(WinText(path), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+FARPROC CInstall::GetProcAddressById(uint32_t functionNameId, uint32_t libraryNameId,
+                                     HMODULE& module) {
+  if (module == nullptr) {
+    module = LoadLibraryById(libraryNameId);
+    if (module == nullptr) return nullptr;
+  }
+  GString name;
+  if (!LoadText(functionNameId, name) || name.ToNarrow(0) == nullptr) return nullptr;
+  if (name.Length() == 0) return nullptr;
+  return GetProcAddress(module, name.NarrowText(0));
+}

@@ -45,6 +45,13 @@ class CInstall : public CInstallBase {
   int IsUserAdmin();
   int HasCyrillicInputLanguage();
   int AssocExecutableContains(uint32_t assocId, uint32_t textId);
+  int LaunchAssociated();
+
+  // System libraries and their functions, named by string ids. The library is
+  // loaded from the system folder, never through the search order. The caller
+  // owns the module handle.
+  HMODULE LoadLibraryById(uint32_t libraryNameId);
+  FARPROC GetProcAddressById(uint32_t functionNameId, uint32_t libraryNameId, HMODULE& module);
 
   // Options and saved state.
   int GetLayoutVariant();
