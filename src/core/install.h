@@ -9,6 +9,7 @@
 
 #include "core/install_base.h"
 #include "core/key_table.h"
+#include "core/win_handles.h"
 #include "payload/catalogue.h"
 
 class CWizard;
@@ -55,9 +56,26 @@ class CInstall : public CInstallBase {
 
   // Options and saved state.
   int GetLayoutVariant();
+  int SetLayoutVariant(int v);
   int GetDecimalKeyChoice();
+  int SetDecimalKeyChoice(int v);
+  int GetOptLayoutFlag() const { return OptLayoutFlag; }
+  int SetOptLayoutFlag(int v) { return OptLayoutFlag = v; }
+  int SetUiLanguage(int v);
+  int SetModifyMode(int v);
+  const KeyMapEntry* FindOriginalKey(uint16_t scancode) const;
+  KeyMapEntry* FindWorkingKey(uint16_t scancode);
+  int NormalizeKeyMap();
+  // Takes the pairs buffer the registry reader returned.
+  int ApplySavedKeyMap(std::unique_ptr<uint8_t[]> pairs, uint32_t size);
+  std::unique_ptr<uint8_t[]> PackKeyMap(uint32_t& size);
   void LoadScancodeMap();
   void LoadInstallInfo();
+
+  // Registry access by string ids: a missing or empty string fails the call.
+  RegistryKey OpenKeyById(HKEY parent, uint32_t subKeyId, REGSAM access);
+  // A REG_BINARY value of non-zero size, or null.
+  std::unique_ptr<uint8_t[]> ReadBinaryById(HKEY key, uint32_t valueNameId, uint32_t& size);
 
   // Install paths.
   int BuildPaths();

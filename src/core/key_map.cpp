@@ -1,0 +1,89 @@
+#include "core/key_map.h"
+
+#include <algorithm>
+
+namespace {
+
+uint16_t ReadU16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+
+uint32_t ReadU32(const uint8_t* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+void WriteU16(uint8_t* p, uint16_t v) {
+  p[0] = uint8_t(v);
+  p[1] = uint8_t(v >> 8);
+}
+
+int RowsBeforeEnd(const KeyMapEntry* rows, int count) {
+  int n = 0;
+  while (n < count && rows[n].Scancode != 0) ++n;
+  return n;
+}
+
+}  // namespace
+
+const KeyMapEntry* FindKeyRow(const KeyMapEntry* rows, int count, uint16_t scancode) {
+  if (rows == nullptr) return nullptr;
+  const int end = RowsBeforeEnd(rows, count);
+  for (int i = 0; i < end; ++i) {
+    if (rows[i].Scancode == scancode) return &rows[i];
+  }
+  return nullptr;
+}
+
+KeyMapEntry* FindKeyRow(KeyMapEntry* rows, int count, uint16_t scancode) {
+  return const_cast<KeyMapEntry*>(
+      FindKeyRow(static_cast<const KeyMapEntry*>(rows), count, scancode));
+}
+
+void NormalizeKeyMap(KeyMapEntry* map, int count) {
+  if (map == nullptr) return;
+  const int rows = std::min(count, KeyTableRows);
+  for (int i = 0; i < rows; ++i) {
+    if (map[i].TargetScancode == KeyTable[i].Scancode) map[i].TargetScancode = 0;
+    if (map[i].VirtualKey == KeyTable[i].VirtualKey) map[i].VirtualKey = 0;
+  }
+}
+
+void ApplyKeyPairs(KeyMapEntry* map, int count, const uint8_t* pairs, uint32_t size) {
+  for (uint32_t i = 0; i + 4 <= size; i += 4) {
+    const uint16_t virtualKey = ReadU16(pairs + i + 2);
+    if (virtualKey == 0) continue;
+    if (KeyMapEntry* row = FindKeyRow(map, count, ReadU16(pairs + i))) row->VirtualKey = virtualKey;
+  }
+  NormalizeKeyMap(map, count);
+}
+
+std::unique_ptr<uint8_t[]> PackKeyPairs(KeyMapEntry* map, int count, uint32_t& size) {
+  NormalizeKeyMap(map, count);
+  const int end = RowsBeforeEnd(map, count);
+  int chosen = 0;
+  for (int i = 0; i < end; ++i) chosen += map[i].VirtualKey != 0;
+  std::unique_ptr<uint8_t[]> pairs(new uint8_t[4 * size_t(chosen)]);
+  uint8_t* out = pairs.get();
+  for (int i = 0; i < end; ++i) {
+    if (map[i].VirtualKey == 0) continue;
+    WriteU16(out, map[i].Scancode);
+    WriteU16(out + 2, map[i].VirtualKey);
+    out += 4;
+  }
+  size = 4 * uint32_t(chosen);
+  return pairs;
+}
+
+int ApplyScancodeMap(KeyMapEntry* map, int count, const uint8_t* value, uint32_t size) {
+  if (value == nullptr || size < 16) return 0;
+  const uint32_t entries = ReadU32(value + 8);
+  // The count includes the terminator; the length check is made in 64 bits so
+  // a huge count cannot wrap around and pass.
+  if (entries <= 1 || uint64_t(size) < 4 * uint64_t(entries) + 12) return 0;
+  for (uint32_t i = 0; i + 1 < entries; ++i) {
+    const uint8_t* mapping = value + 12 + 4 * size_t(i);
+    const uint16_t sent = ReadU16(mapping);
+    KeyMapEntry* row = FindKeyRow(map, count, ReadU16(mapping + 2));
+    if (row != nullptr) row->TargetScancode = sent != 0 ? sent : KeyDisabled;
+  }
+  NormalizeKeyMap(map, count);
+  return 1;
+}

@@ -1,0 +1,113 @@
+#include "core/key_map.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// A working copy as the installer starts it: defaults everywhere.
+struct WorkingMap {
+  WorkingMap() {
+    std::memcpy(rows, KeyTable, sizeof rows);
+    for (KeyMapEntry& row : rows) row.VirtualKey = 0;
+  }
+  KeyMapEntry& Row(uint16_t scancode) { return *FindKeyRow(rows, KeyTableRows, scancode); }
+  KeyMapEntry rows[KeyTableRows];
+};
+
+std::vector<uint8_t> ScancodeMap(std::vector<std::pair<uint16_t, uint16_t>> mappings,
+                                 int extraCount = 0) {
+  std::vector<uint8_t> v(8, 0);
+  const uint32_t count = uint32_t(mappings.size() + 1 + extraCount);
+  for (int i = 0; i < 4; ++i) v.push_back(uint8_t(count >> (8 * i)));
+  for (auto [sent, physical] : mappings) {
+    v.insert(v.end(), {uint8_t(sent), uint8_t(sent >> 8), uint8_t(physical), uint8_t(physical >> 8)});
+  }
+  v.insert(v.end(), 4, 0);
+  return v;
+}
+
+TEST(KeyMap, FindStopsAtTheEndOfTheTable) {
+  WorkingMap map;
+  ASSERT_NE(FindKeyRow(map.rows, KeyTableRows, 0xE11D), nullptr);
+  EXPECT_EQ(FindKeyRow(map.rows, KeyTableRows, 0x0000), nullptr);  // rows 144, 145 are not keys
+  EXPECT_EQ(FindKeyRow(map.rows, KeyTableRows, 0x0077), nullptr);
+  EXPECT_EQ(FindKeyRow(static_cast<KeyMapEntry*>(nullptr), 0, 0x0001), nullptr);
+}
+
+TEST(KeyMap, ScancodeMapImport) {
+  WorkingMap map;
+  const auto value = ScancodeMap({{0x001D, 0x003A},    // Caps Lock sends Left Ctrl
+                                  {0x0000, 0xE05B},    // Left Windows disabled
+                                  {0x001E, 0x001E},    // A onto itself: unchanged
+                                  {0x0030, 0x0077}});  // a key the table lacks
+  ASSERT_EQ(ApplyScancodeMap(map.rows, KeyTableRows, value.data(), uint32_t(value.size())), 1);
+  EXPECT_EQ(map.Row(0x003A).TargetScancode, 0x001D);
+  EXPECT_EQ(map.Row(0xE05B).TargetScancode, KeyDisabled);
+  EXPECT_EQ(map.Row(0x001E).TargetScancode, 0);
+  int changed = 0;
+  for (const KeyMapEntry& row : map.rows) changed += row.TargetScancode != 0;
+  EXPECT_EQ(changed, 2);
+}
+
+TEST(KeyMap, MalformedScancodeMapsChangeNothing) {
+  const auto good = ScancodeMap({{0x001D, 0x003A}});
+  const auto noMappings = ScancodeMap({});
+  const auto countTooLarge = ScancodeMap({{0x001D, 0x003A}}, 1);
+  const auto countHuge = ScancodeMap({{0x001D, 0x003A}}, 0x3FFFFFFF);
+  struct Case {
+    const char* name;
+    const uint8_t* data;
+    uint32_t size;
+  };
+  const Case cases[] = {
+      {"null", nullptr, 20},
+      {"shorter than a header", good.data(), 15},
+      {"count 1", noMappings.data(), uint32_t(noMappings.size())},
+      {"count beyond the data", countTooLarge.data(), uint32_t(countTooLarge.size())},
+      {"count that wraps", countHuge.data(), uint32_t(countHuge.size())},
+      {"cut terminator", good.data(), uint32_t(good.size() - 1)},
+  };
+  for (const Case& c : cases) {
+    WorkingMap map;
+    EXPECT_EQ(ApplyScancodeMap(map.rows, KeyTableRows, c.data, c.size), 0) << c.name;
+    EXPECT_EQ(std::memcmp(map.rows, WorkingMap().rows, sizeof map.rows), 0) << c.name;
+  }
+}
+
+TEST(KeyMap, SavedPairsAndPacking) {
+  WorkingMap map;
+  const uint8_t pairs[] = {
+      0x10, 0x00, 0x00, 0x00,  // Q, no virtual key: nothing
+      0x11, 0x00, 0x57, 0x00,  // W onto its own default: unchanged
+      0x3A, 0x00, 0xA2, 0x00,  // Caps Lock as Left Ctrl
+      0x77, 0x00, 0x41, 0x00,  // a key the table lacks
+      0x5B, 0xE0, 0x5D, 0x01,  // Left Windows as Apps
+      0x01, 0x00,              // half a pair at the end
+  };
+  ApplyKeyPairs(map.rows, KeyTableRows, pairs, sizeof pairs);
+  EXPECT_EQ(map.Row(0x0010).VirtualKey, 0);
+  EXPECT_EQ(map.Row(0x0011).VirtualKey, 0);
+  EXPECT_EQ(map.Row(0x003A).VirtualKey, 0x00A2);
+  EXPECT_EQ(map.Row(0xE05B).VirtualKey, 0x015D);
+
+  uint32_t size = 1;
+  auto packed = PackKeyPairs(map.rows, KeyTableRows, size);
+  const std::vector<uint8_t> expected = {0x3A, 0x00, 0xA2, 0x00, 0x5B, 0xE0, 0x5D, 0x01};
+  ASSERT_EQ(size, expected.size());
+  EXPECT_EQ(std::vector<uint8_t>(packed.get(), packed.get() + size), expected);
+}
+
+TEST(KeyMap, PackingAnUnchangedMapGivesAnEmptyBuffer) {
+  WorkingMap map;
+  map.Row(0x0010).VirtualKey = 0x0051;  // Q onto its default is normalised away
+  uint32_t size = 99;
+  auto packed = PackKeyPairs(map.rows, KeyTableRows, size);
+  EXPECT_NE(packed, nullptr);
+  EXPECT_EQ(size, 0u);
+  EXPECT_EQ(map.Row(0x0010).VirtualKey, 0);
+}
+
+}  // namespace
