@@ -6,21 +6,33 @@
 
 #include "core/environment_rules.h"
 #include "core/install.h"
+#include "core/system_library.h"
 
 namespace {
 
 using GetNativeSystemInfoFn = void(WINAPI*)(LPSYSTEM_INFO);
 
 // A plain file name, as opposed to a path: no folder, no drive.
-bool IsPlainFileName(const GString& name) {
-  const char16_t* p = name.WideText(0);
-  for (int i = 0; i < name.Length(); ++i) {
-    if (p[i] == u'\\' || p[i] == u'/' || p[i] == u':') return false;
+bool IsPlainFileName(const char16_t* name, int length) {
+  for (int i = 0; i < length; ++i) {
+    if (name[i] == u'\\' || name[i] == u'/' || name[i] == u':') return false;
   }
-  return name.Length() > 0;
+  return length > 0;
 }
 
 }  // namespace
+
+HMODULE LoadSystemLibrary(const char16_t* name, int length) {
+  if (name == nullptr || !IsPlainFileName(name, length)) return nullptr;
+  wchar_t folder[MAX_PATH];
+  const UINT folderLength = GetSystemDirectoryW(folder, MAX_PATH);
+  if (folderLength == 0 || folderLength >= MAX_PATH) return nullptr;
+  GString path;
+  path.AssignWide(reinterpret_cast<const char16_t*>(folder), int(folderLength));
+  path.AppendWide(u"\\", 1);
+  path.AppendWide(name, length);
+  return LoadLibraryExW(WinText(path), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
 
 int CInstall::QueryEnvironment(uint32_t functionNameId, uint32_t libraryNameId) {
   ProcessorArchitecture = ArchUnknown;
@@ -50,7 +62,8 @@ int CInstall::QueryEnvironment(uint32_t functionNameId, uint32_t libraryNameId) 
   if (module != nullptr) FreeLibrary(module);
 
   ProcessorArchitecture = info.wProcessorArchitecture;
-  Is64BitWindows = (ProcessorArchitecture == ArchAMD64 || ProcessorArchitecture == ArchIA64) ? 1 : 0;
+  Is64BitWindows =
+      (ProcessorArchitecture == ArchAMD64 || ProcessorArchitecture == ArchIA64) ? 1 : 0;
   return 1;
 }
 
@@ -105,17 +118,8 @@ int CInstall::LaunchAssociated() { return 0; }
 
 HMODULE CInstall::LoadLibraryById(uint32_t libraryNameId) {
   GString name;
-  if (!LoadText(libraryNameId, name) || !IsPlainFileName(name)) return nullptr;
-  // A setup program runs elevated from a download folder: a library of the
-  // same name beside it must never be the one loaded.
-  wchar_t folder[MAX_PATH];
-  const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return nullptr;
-  GString path;
-  path.AssignWide(reinterpret_cast<const char16_t*>(folder), int(length));
-  path.AppendWide(u"\\", 1);
-  path.Append(name);
-  return LoadLibraryExW(WinText(path), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  if (!LoadText(libraryNameId, name)) return nullptr;
+  return LoadSystemLibrary(name.WideText(0), name.Length());
 }
 
 FARPROC CInstall::GetProcAddressById(uint32_t functionNameId, uint32_t libraryNameId,

@@ -5,11 +5,11 @@ bool IsSupportedPlatform(int32_t osVersionCode, uint16_t architecture) {
     case 50:  // 2000
     case 51:  // XP: the 64-bit editions report 52
       return architecture == ArchX86;
-    case 52:  // XP x64, Server 2003
-    case 60:  // Vista
-    case 61:  // 7
-    case 62:  // 8
-    case 63:  // 8.1
+    case 52:   // XP x64, Server 2003
+    case 60:   // Vista
+    case 61:   // 7
+    case 62:   // 8
+    case 63:   // 8.1
     case 100:  // 10
       return architecture == ArchX86 || architecture == ArchIA64 || architecture == ArchAMD64;
     default:

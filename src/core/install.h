@@ -19,7 +19,48 @@ class CWizard;
 constexpr int32_t InstallStamp = 190;
 constexpr int32_t LegacyInstallState = 130;
 
-constexpr int PathCount = 36;
+// The install locations and related texts in Paths. An odd index holds what
+// this release computes; the even index before it what an earlier
+// installation recorded.
+enum PathIndex : int {
+  LayoutLanguageName = 0,
+  SavedPriorLayout = 1,
+  VendorDir = 2,
+  InstallDir = 3,
+  MenuVendorDir = 4,
+  MenuDir = 5,
+  OldComponentFile = 6,
+  ComponentFile = 7,
+  OldComponentMenuLink = 8,
+  ComponentMenuLink = 9,
+  OldComponentDesktopLink = 10,
+  ComponentDesktopLink = 11,
+  OldSharedFile = 12,
+  SharedFile = 13,
+  OldSharedMenuLink = 14,
+  SharedMenuLink = 15,
+  OldSharedDesktopLink = 16,
+  SharedDesktopLink = 17,
+  OldTextFile = 18,
+  TextFile = 19,
+  OldTextMenuLink = 20,
+  TextMenuLink = 21,
+  OldTextDesktopLink = 22,
+  TextDesktopLink = 23,
+  OldPageMenuPointer = 24,
+  PageMenuPointer = 25,
+  OldPageDesktopPointer = 26,
+  PageDesktopPointer = 27,
+  OldPageFile = 28,
+  PageFile = 29,
+  SetupSelf = 30,
+  SetupLinkName = 31,
+  OldSetupCopy = 32,
+  SetupCopy = 33,
+  OldSetupMenuLink = 34,
+  SetupMenuLink = 35,
+  PathCount = 36
+};
 
 class CInstall : public CInstallBase {
  public:
@@ -72,10 +113,30 @@ class CInstall : public CInstallBase {
   void LoadScancodeMap();
   void LoadInstallInfo();
 
+  // The registry records.
+  int SaveInstallInfo();
+  int RegisterLayoutKey();
+  int UnregisterLayoutKey();
+  int RemoveInstallInfo();
+  int WriteToggleValues();
+  int WriteScancodeMap();
+  int SetMachineString(uint32_t keyId, uint32_t valueNameId, uint32_t dataId);
+
   // Registry access by string ids: a missing or empty string fails the call.
   RegistryKey OpenKeyById(HKEY parent, uint32_t subKeyId, REGSAM access);
+  RegistryKey CreateKeyById(HKEY parent, uint32_t subKeyId, REGSAM access);
+  int SetStringById(HKEY key, uint32_t valueNameId, const GString& text);
+  int SetStringDataById(HKEY key, uint32_t valueNameId, uint32_t dataId);
+  // A REG_SZ value; `out` keeps its text when the value cannot be read.
+  int ReadStringById(HKEY key, uint32_t valueNameId, GString& out);
+  int StringEqualsById(HKEY key, uint32_t valueNameId, const GString& text);
+  int SetDwordById(HKEY key, uint32_t valueNameId, uint32_t value);
+  int ReadDwordById(HKEY key, uint32_t valueNameId, uint32_t& value);
+  int SetBinaryById(HKEY key, uint32_t valueNameId, const uint8_t* data, uint32_t size);
   // A REG_BINARY value of non-zero size, or null.
   std::unique_ptr<uint8_t[]> ReadBinaryById(HKEY key, uint32_t valueNameId, uint32_t& size);
+  void DeleteValueById(HKEY key, uint32_t valueNameId);
+  int DeleteKeyById(HKEY parent, uint32_t subKeyId);
 
   // Install paths.
   int BuildPaths();
@@ -119,5 +180,6 @@ class CInstall : public CInstallBase {
   int32_t SharedInstallCount = 0;
 
  private:
+  void LoadPackageRecords();
   int AttachStrings(StringTable& table, const PayloadEntry& entry);
 };

@@ -87,3 +87,28 @@ int ApplyScancodeMap(KeyMapEntry* map, int count, const uint8_t* value, uint32_t
   NormalizeKeyMap(map, count);
   return 1;
 }
+
+int CountTargetScancodes(const KeyMapEntry* map, int count) {
+  if (map == nullptr) return 0;
+  const int end = RowsBeforeEnd(map, count);
+  int n = 0;
+  for (int i = 0; i < end; ++i) n += map[i].TargetScancode != 0;
+  return n;
+}
+
+std::vector<uint8_t> BuildScancodeMap(const KeyMapEntry* map, int count) {
+  const int mappings = CountTargetScancodes(map, count);
+  std::vector<uint8_t> value(16 + 4 * size_t(mappings), 0);
+  const uint32_t entries = uint32_t(mappings) + 1;  // the terminator counts
+  for (int b = 0; b < 4; ++b) value[8 + b] = uint8_t(entries >> (8 * b));
+  uint8_t* out = value.data() + 12;
+  const int end = mappings > 0 ? RowsBeforeEnd(map, count) : 0;
+  for (int i = 0; i < end; ++i) {
+    const uint16_t target = map[i].TargetScancode;
+    if (target == 0) continue;
+    WriteU16(out, target == KeyDisabled ? 0 : target);
+    WriteU16(out + 2, map[i].Scancode);
+    out += 4;
+  }
+  return value;
+}

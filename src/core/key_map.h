@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "core/key_table.h"
 
@@ -29,3 +30,10 @@ std::unique_ptr<uint8_t[]> PackKeyPairs(KeyMapEntry* map, int count, uint32_t& s
 // then (sent, physical) pairs of 16-bit scancodes and a zero terminator, little
 // endian. Returns 0 and changes nothing when the value is malformed.
 int ApplyScancodeMap(KeyMapEntry* map, int count, const uint8_t* value, uint32_t size);
+
+// The system scancode map value for the chosen target scancodes (255 sends
+// nothing). With no mapping the map is empty: 16 bytes, count 1.
+std::vector<uint8_t> BuildScancodeMap(const KeyMapEntry* map, int count);
+
+// Rows before the end of the table whose key sends another scancode.
+int CountTargetScancodes(const KeyMapEntry* map, int count);

@@ -8,7 +8,7 @@
 
 template <typename Traits>
 class UniqueHandle {
-public:
+ public:
   using Handle = typename Traits::Handle;
 
   UniqueHandle() = default;
@@ -41,6 +41,6 @@ public:
     if (old != Traits::Invalid()) Traits::Close(old);
   }
 
-private:
+ private:
   Handle handle_ = Traits::Invalid();
 };

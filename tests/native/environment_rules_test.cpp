@@ -11,12 +11,12 @@ TEST(EnvironmentRules, SupportMatrix) {
     bool supported;
   };
   const Case cases[] = {
-      {50, ArchX86, true},    {50, ArchAMD64, false},  {51, ArchX86, true},
-      {51, ArchAMD64, false}, {51, ArchIA64, false},   {52, ArchAMD64, true},
-      {52, ArchIA64, true},   {60, ArchX86, true},     {61, ArchAMD64, true},
-      {62, ArchIA64, true},   {63, ArchAMD64, true},   {100, ArchX86, true},
+      {50, ArchX86, true},    {50, ArchAMD64, false},   {51, ArchX86, true},
+      {51, ArchAMD64, false}, {51, ArchIA64, false},    {52, ArchAMD64, true},
+      {52, ArchIA64, true},   {60, ArchX86, true},      {61, ArchAMD64, true},
+      {62, ArchIA64, true},   {63, ArchAMD64, true},    {100, ArchX86, true},
       {100, 5, false},        {61, ArchUnknown, false}, {0, ArchX86, false},
-      {40, ArchX86, false},   {53, ArchX86, false},    {64, ArchAMD64, false},
+      {40, ArchX86, false},   {53, ArchX86, false},     {64, ArchAMD64, false},
       {101, ArchX86, false},
   };
   for (const Case& c : cases) {

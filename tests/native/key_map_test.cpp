@@ -23,7 +23,8 @@ std::vector<uint8_t> ScancodeMap(std::vector<std::pair<uint16_t, uint16_t>> mapp
   const uint32_t count = uint32_t(mappings.size() + 1 + extraCount);
   for (int i = 0; i < 4; ++i) v.push_back(uint8_t(count >> (8 * i)));
   for (auto [sent, physical] : mappings) {
-    v.insert(v.end(), {uint8_t(sent), uint8_t(sent >> 8), uint8_t(physical), uint8_t(physical >> 8)});
+    v.insert(v.end(),
+             {uint8_t(sent), uint8_t(sent >> 8), uint8_t(physical), uint8_t(physical >> 8)});
   }
   v.insert(v.end(), 4, 0);
   return v;
@@ -108,6 +109,20 @@ TEST(KeyMap, PackingAnUnchangedMapGivesAnEmptyBuffer) {
   EXPECT_NE(packed, nullptr);
   EXPECT_EQ(size, 0u);
   EXPECT_EQ(map.Row(0x0010).VirtualKey, 0);
+}
+
+TEST(KeyMap, ScancodeMapRoundTrip) {
+  WorkingMap map;
+  EXPECT_EQ(BuildScancodeMap(map.rows, KeyTableRows), ScancodeMap({}));  // the 16-byte empty map
+  map.Row(0xE05B).TargetScancode = KeyDisabled;
+  map.Row(0x003A).TargetScancode = 0x001D;
+  const auto value = BuildScancodeMap(map.rows, KeyTableRows);
+  // Table order: Caps Lock comes before the Windows key; disabled sends 0.
+  EXPECT_EQ(value, ScancodeMap({{0x001D, 0x003A}, {0x0000, 0xE05B}}));
+
+  WorkingMap imported;
+  ASSERT_EQ(ApplyScancodeMap(imported.rows, KeyTableRows, value.data(), uint32_t(value.size())), 1);
+  EXPECT_EQ(std::memcmp(imported.rows, map.rows, sizeof map.rows), 0);
 }
 
 }  // namespace

@@ -42,7 +42,7 @@ TEST(Options, SavedKeyMapNeedsPairs) {
 
 // The scancode map is read from a key of the tests' own, never the system's.
 class ScancodeMapImport : public ::testing::Test {
-protected:
+ protected:
   static constexpr const wchar_t* kKey = L"Software\\SetupTests\\ScancodeMap";
 
   void SetUp() override {
@@ -55,9 +55,9 @@ protected:
 
   void Store(DWORD type, const std::vector<uint8_t>& data) {
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                              nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+        ERROR_SUCCESS);
     RegSetValueExW(key, L"Scancode Map", 0, type, data.data(), DWORD(data.size()));
     RegCloseKey(key);
   }
@@ -71,10 +71,10 @@ TEST_F(ScancodeMapImport, NoKeyNoMap) {
 }
 
 TEST_F(ScancodeMapImport, MappingsReachTheKeyMap) {
-  Store(REG_BINARY, {0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0,  // two mappings
-                     0x1D, 0x00, 0x3A, 0x00,              // Caps Lock sends Left Ctrl
-                     0x00, 0x00, 0x5B, 0xE0,              // Left Windows off
-                     0, 0, 0, 0});
+  Store(REG_BINARY, {0,    0,    0,    0,    0, 0, 0, 0, 3, 0, 0, 0,  // two mappings
+                     0x1D, 0x00, 0x3A, 0x00,                          // Caps Lock sends Left Ctrl
+                     0x00, 0x00, 0x5B, 0xE0,                          // Left Windows off
+                     0,    0,    0,    0});
   install.LoadScancodeMap();
   EXPECT_EQ(install.HadScancodeMap, 1);
   EXPECT_EQ(install.FindWorkingKey(0x003A)->TargetScancode, 0x001D);

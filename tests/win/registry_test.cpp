@@ -1,0 +1,265 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/install.h"
+#include "support/table_builder.h"
+
+namespace {
+
+// Every key the records touch lives below this key of the tests' own.
+const wchar_t kRoot[] = L"Software\\SetupTests\\Registry";
+
+std::u16string U16(const std::wstring& s) { return std::u16string(s.begin(), s.end()); }
+std::u16string Name(uint32_t id) { return u"v" + U16(std::to_wstring(id)); }
+
+class RegistryRecords : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kRoot);
+    RegDeleteTreeW(HKEY_CURRENT_USER, kRoot);
+    TableBuilder common;
+    const std::u16string root = U16(kRoot);
+    common.Wide(3, root + u"\\Layouts")
+        .Wide(4, root + u"\\Note")
+        .Wide(5, root + u"\\Scancode")
+        .Wide(7, root + u"\\Software")
+        .Wide(8, u"Vendor")
+        .Wide(10, u"Shared")
+        .Wide(13, root + u"\\Toggle")
+        .Wide(23, u"Component")
+        .Wide(24, u"Components")
+        .Wide(36, u"Packages")
+        .Wide(85, u"00010419")
+        .Wide(89, u"Package")
+        .Wide(81, u"layout name")
+        .Wide(83, u"layout.dll")
+        .Wide(84, u"layout id")
+        .Wide(87, u"layout text")
+        .Wide(50, u"note")
+        .Wide(51, u"note for 2000")
+        .Wide(59, u"RegDeleteKeyExW")
+        .Wide(145, u"advapi32.dll");
+    for (uint32_t id : {6u,  11u, 14u, 15u, 16u, 17u,  18u,  19u,  20u,  21u, 25u, 26u,
+                        27u, 28u, 29u, 31u, 32u, 33u,  34u,  37u,  38u,  39u, 71u, 72u,
+                        73u, 74u, 75u, 76u, 79u, 155u, 156u, 157u, 158u, 159u}) {
+      common.Wide(id, Name(id));
+    }
+    ASSERT_EQ(install.CommonStrings.Attach(common.Build(), common.Rows()), 1);
+    for (const wchar_t* key : {L"\\Layouts", L"\\Note", L"\\Scancode", L"\\Software"}) {
+      Create(HKEY_LOCAL_MACHINE, std::wstring(kRoot) + key);
+    }
+  }
+
+  void TearDown() override {
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kRoot);
+    RegDeleteTreeW(HKEY_CURRENT_USER, kRoot);
+  }
+
+  static void Create(HKEY root, const std::wstring& path) {
+    HKEY key = nullptr;
+    ASSERT_EQ(
+        RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+        ERROR_SUCCESS);
+    RegCloseKey(key);
+  }
+
+  static void Put(const std::wstring& path, uint32_t id, DWORD type, const void* data, DWORD size) {
+    HKEY key = nullptr;
+    const std::wstring full = std::wstring(kRoot) + path;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, full.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const std::wstring name = L"v" + std::to_wstring(id);
+    RegSetValueExW(key, name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
+    RegCloseKey(key);
+  }
+  static void PutText(const std::wstring& path, uint32_t id, const std::wstring& text) {
+    Put(path, id, REG_SZ, text.c_str(), DWORD(text.size() + 1) * 2);
+  }
+  static void PutNumber(const std::wstring& path, uint32_t id, DWORD value) {
+    Put(path, id, REG_DWORD, &value, sizeof value);
+  }
+
+  static bool Exists(const std::wstring& path) {
+    HKEY key = nullptr;
+    const std::wstring full = std::wstring(kRoot) + path;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, full.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+      return false;
+    }
+    RegCloseKey(key);
+    return true;
+  }
+
+  static std::vector<uint8_t> Read(HKEY root, const std::wstring& path, uint32_t id,
+                                   DWORD expectedType) {
+    const std::wstring full = std::wstring(kRoot) + path;
+    const std::wstring name = L"v" + std::to_wstring(id);
+    std::vector<uint8_t> data(1024);
+    DWORD size = DWORD(data.size());
+    DWORD type = 0;
+    if (RegGetValueW(root, full.c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &type,
+                     data.data(), &size) != ERROR_SUCCESS ||
+        type != expectedType) {
+      return {};
+    }
+    data.resize(size);
+    return data;
+  }
+
+  // A complete set of records as an installation of this release leaves them.
+  static void PutFullRecords() {
+    const std::wstring shared = L"\\Software\\Vendor\\Shared";
+    PutText(shared, 11, L"prior");
+    PutNumber(shared, 21, 2);
+    for (uint32_t id : {72u, 73u, 74u, 75u, 76u, 31u, 32u, 33u, 79u}) {
+      PutText(shared, id, L"shared " + std::to_wstring(id));
+    }
+    PutNumber(shared, 34, 190);
+    const std::wstring component = shared + L"\\Components\\Component";
+    for (uint32_t id : {25u, 26u, 27u}) PutText(component, id, L"component " + std::to_wstring(id));
+    PutNumber(component, 28, 190);
+    PutNumber(component, 29, 3);
+    const std::wstring package = shared + L"\\Packages\\Package";
+    PutText(package, 37, L"C:\\setup copy.exe");
+    PutText(package, 38, L"setup link");
+    PutNumber(package, 39, 190);
+    const uint8_t pairs[] = {0x3A, 0x00, 0xA2, 0x00};
+    Put(package, 157, REG_BINARY, pairs, sizeof pairs);
+    PutNumber(package, 158, 3);  // out of range: ignored
+    PutNumber(package, 159, 0xFFFFFFFF);
+    PutNumber(package, 155, 1);
+    PutNumber(package, 156, 0);
+  }
+
+  std::u16string PathText(int index) { return install.Paths[index].WideText(0); }
+
+  CInstall install;
+};
+
+TEST_F(RegistryRecords, NothingInstalled) {
+  install.LoadInstallInfo();
+  EXPECT_EQ(install.InstallState, 0);
+  EXPECT_EQ(install.SharedInstallCount, 0);
+}
+
+TEST_F(RegistryRecords, FullRecordsAreReadBack) {
+  PutFullRecords();
+  install.LayoutVariant = 1;
+  install.DecimalKeyChoice = 0;
+  install.LoadInstallInfo();
+  EXPECT_EQ(install.InstallState, InstallStamp);
+  EXPECT_EQ(install.SharedInstallCount, 2);
+  EXPECT_EQ(install.SharedStamp, 190);
+  EXPECT_EQ(install.ComponentStamp, 190);
+  EXPECT_EQ(install.ComponentRefCount, 3);
+  EXPECT_EQ(PathText(SavedPriorLayout), u"prior");
+  EXPECT_EQ(PathText(OldTextFile), u"shared 72");
+  EXPECT_EQ(PathText(OldPageFile), u"shared 79");
+  EXPECT_EQ(PathText(OldComponentDesktopLink), u"component 27");
+  EXPECT_EQ(PathText(OldSetupCopy), u"C:\\setup copy.exe");
+  EXPECT_EQ(install.FindWorkingKey(0x003A)->VirtualKey, 0x00A2);
+  EXPECT_EQ(install.LayoutVariant, 1);     // 3 is out of range
+  EXPECT_EQ(install.DecimalKeyChoice, 0);  // so is 0xFFFFFFFF
+  EXPECT_EQ(install.OptLayoutFlag, 1);
+}
+
+TEST_F(RegistryRecords, MissingRequiredValueEndsTheReading) {
+  PutFullRecords();
+  // Replaced by a value of another type: counts as missing.
+  Put(L"\\Software\\Vendor\\Shared", 75, REG_EXPAND_SZ, L"x", 4);
+  install.LoadInstallInfo();
+  EXPECT_EQ(PathText(OldTextFile), u"shared 72");  // read before the gap
+  EXPECT_EQ(PathText(OldSharedFile), u"");         // after it: not read
+  EXPECT_EQ(install.SharedStamp, 0);
+  EXPECT_EQ(install.InstallState, 0);
+}
+
+TEST_F(RegistryRecords, TextStoredWithoutTerminatorKeepsAllItsCharacters) {
+  PutFullRecords();
+  Put(L"\\Software\\Vendor\\Shared", 11, REG_SZ, L"abc", 6);
+  install.LoadInstallInfo();
+  EXPECT_EQ(PathText(SavedPriorLayout), u"abc");
+}
+
+TEST_F(RegistryRecords, LegacyRegistrationIsRecognised) {
+  install.OsVersionCode = 61;
+  PutText(L"\\Layouts\\00010419", 17, L"layout name");
+  PutText(L"\\Layouts\\00010419", 19, L"layout id");
+  PutText(L"\\Layouts\\00010419", 18, L"layout.dll");
+  install.LoadInstallInfo();
+  EXPECT_EQ(install.InstallState, LegacyInstallState);
+
+  PutText(L"\\Layouts\\00010419", 18, L"other.dll");
+  install.LoadInstallInfo();
+  EXPECT_EQ(install.InstallState, 0);
+}
+
+TEST_F(RegistryRecords, LayoutKeyRegisteredAndRemovedInBothViews) {
+  for (int32_t is64 : {0, 1}) {
+    install.Is64BitWindows = is64;
+    ASSERT_EQ(install.RegisterLayoutKey(), 1) << is64;
+    const auto file = Read(HKEY_LOCAL_MACHINE, L"\\Layouts\\00010419", 18, REG_SZ);
+    EXPECT_EQ(file.size(), sizeof L"layout.dll") << is64;
+    EXPECT_EQ(install.UnregisterLayoutKey(), 1) << is64;
+    EXPECT_FALSE(Exists(L"\\Layouts\\00010419")) << is64;
+    EXPECT_EQ(install.UnregisterLayoutKey(), 0) << is64;
+  }
+}
+
+TEST_F(RegistryRecords, RemovalKeepsWhatOthersStillUse) {
+  PutFullRecords();
+  install.ComponentRefCount = 1;
+  install.SharedInstallCount = 1;
+  ASSERT_EQ(install.RemoveInstallInfo(), 1);
+  EXPECT_FALSE(Exists(L"\\Software\\Vendor\\Shared\\Packages"));
+  EXPECT_EQ(
+      Read(HKEY_LOCAL_MACHINE, L"\\Software\\Vendor\\Shared\\Components\\Component", 29, REG_DWORD),
+      (std::vector<uint8_t>{1, 0, 0, 0}));
+  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, L"\\Software\\Vendor\\Shared", 21, REG_DWORD),
+            (std::vector<uint8_t>{1, 0, 0, 0}));
+
+  // The last package out takes everything with it, and the package key is gone.
+  EXPECT_EQ(install.RemoveInstallInfo(), 0);
+  PutText(L"\\Software\\Vendor\\Shared\\Packages\\Package", 37, L"copy");
+  install.ComponentRefCount = 0;
+  install.SharedInstallCount = 0;
+  ASSERT_EQ(install.RemoveInstallInfo(), 1);
+  EXPECT_FALSE(Exists(L"\\Software\\Vendor"));
+  EXPECT_TRUE(Exists(L"\\Software"));
+}
+
+TEST_F(RegistryRecords, ScancodeMapIsWrittenOnlyWhenItChangesSomething) {
+  ASSERT_EQ(install.WriteScancodeMap(), 1);
+  EXPECT_TRUE(Read(HKEY_LOCAL_MACHINE, L"\\Scancode", 6, REG_BINARY).empty());
+
+  install.HadScancodeMap = 1;
+  ASSERT_EQ(install.WriteScancodeMap(), 1);
+  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, L"\\Scancode", 6, REG_BINARY),
+            (std::vector<uint8_t>{0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0}));
+
+  install.FindWorkingKey(0xE05B)->TargetScancode = KeyDisabled;
+  ASSERT_EQ(install.WriteScancodeMap(), 1);
+  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, L"\\Scancode", 6, REG_BINARY).size(), 20u);
+}
+
+TEST_F(RegistryRecords, ToggleValuesNeedTheirKey) {
+  EXPECT_EQ(install.WriteToggleValues(), 0);
+  Create(HKEY_CURRENT_USER, std::wstring(kRoot) + L"\\Toggle");
+  ASSERT_EQ(install.WriteToggleValues(), 1);
+  EXPECT_EQ(Read(HKEY_CURRENT_USER, L"\\Toggle", 16, REG_SZ), (std::vector<uint8_t>{'3', 0, 0, 0}));
+}
+
+TEST_F(RegistryRecords, PostChangeNoteByVersion) {
+  install.OsVersionCode = 50;
+  ASSERT_EQ(install.WritePostChangeNote(), 1);
+  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, L"\\Note", 71, REG_SZ).size(), sizeof L"note for 2000");
+  install.OsVersionCode = 51;
+  ASSERT_EQ(install.WritePostChangeNote(), 1);
+  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, L"\\Note", 71, REG_SZ).size(), sizeof L"note");
+}
+
+}  // namespace
