@@ -113,6 +113,19 @@ class CInstall : public CInstallBase {
   void LoadScancodeMap();
   void LoadInstallInfo();
 
+  // Files, folders and shortcuts.
+  FileHandle CreateFileForWrite(const GString& path);
+  int WriteBytes(HANDLE file, const uint8_t* data, uint32_t size);
+  // Converts `text` to 8-bit (UTF-8) in place and writes all of it.
+  int WriteText(HANDLE file, GString& text);
+  int WritePayloadFile(const GString& path, const PayloadEntry& entry);
+  int WriteTextFile(const GString& path);
+  int CreateShortcut(const GString& target, const GString& path, const GString& description,
+                     const GString* iconLocation, int iconIndex);
+  int EnsureFolder(const GString& path);
+  int DeleteFileOrLater(const GString& path);
+  int RemoveFolder(const GString& path);
+
   // The registry records.
   int SaveInstallInfo();
   int RegisterLayoutKey();

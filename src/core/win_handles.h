@@ -40,3 +40,12 @@ struct GdiObjectTraits {
   static void Close(HGDIOBJ object) { DeleteObject(object); }
 };
 using GdiObject = UniqueHandle<GdiObjectTraits>;
+
+template <typename Interface>
+struct ComTraits {
+  using Handle = Interface*;
+  static Interface* Invalid() { return nullptr; }
+  static void Close(Interface* object) { object->Release(); }
+};
+template <typename Interface>
+using ComPtr = UniqueHandle<ComTraits<Interface>>;
