@@ -25,7 +25,10 @@
 
 #pragma once
 
+#include <cstdarg>
 #include <cstdint>
+
+class CFormatArgs;
 
 class GString {
  public:
@@ -100,6 +103,37 @@ class GString {
   int CompanionAsNarrow(const char16_t* p, int n, int textCodePage);
   int CompanionAsWide(const char* p, int n, int textCodePage);
   int CompanionWideCopy(const GString* other);
+
+  // Formatting (format.h has the directives and how arguments are passed). The
+  // string must be wide; 0 when it is narrow, the format is null or a
+  // conversion fails (what was appended before stays).
+  int FormatAppend(const char16_t* format, ...);
+  int FormatAppendV(const char16_t* format, va_list args);
+  int FormatAppendArgs(const char16_t* format, CFormatArgs& args);
+
+  // Searching and comparing (search.cpp). Searches return a position or -1;
+  // comparisons -1, 0 or 1, shorter text first, then by the first differing unit.
+  int Find(const char16_t* text, int first, int n = -1);
+  int Find(const char* text, int first, int n);
+  int Find(const GString& other, int first);
+  int FindLast(char16_t c, int lowest);
+  int Compare(const char16_t* text, int n);
+  int Compare(const char* text, int n);
+
+  // Case mapping: simple upper-case mapping of Unicode 5.2 for single units.
+  int ToUpper();
+  static char16_t UpperCaseOf(char16_t u);
+
+  // Paths: the separator is the backslash.
+  int EnsureSuffix(const char16_t* text, int n);
+  int EnsureSuffix(const char* text, int n);
+  int AppendPath(const char16_t* component, int n);
+  int AppendPath(const char* component, int n);
+  GString& AppendPath(const GString& component);
+
+  // Sends up to `limit` characters to the debugger, in lines of DebugLineWidth().
+  void DebugPrint(int limit);
+  void SetDebugLineWidth(int width) { debugLineWidth = width; }
 
  private:
   int UnitSize() const { return isWide ? 2 : 1; }
