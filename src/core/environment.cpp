@@ -1,5 +1,6 @@
 // Facts about the running system and the checks made before the wizard opens.
 #include <windows.h>
+#include <shlwapi.h>
 
 #include <memory>
 #include <new>
@@ -29,8 +30,7 @@ HMODULE LoadSystemLibrary(const char16_t* name, int length) {
   if (folderLength == 0 || folderLength >= MAX_PATH) return nullptr;
   GString path;
   path.AssignWide(reinterpret_cast<const char16_t*>(folder), int(folderLength));
-  path.AppendWide(u"\\", 1);
-  path.AppendWide(name, length);
+  path.AppendPath(name, length);
   return LoadLibraryExW(WinText(path), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
@@ -110,8 +110,28 @@ int CInstall::HasCyrillicInputLanguage() {
   return 0;
 }
 
-// Not built yet: needs the text search of paths.
-int CInstall::AssocExecutableContains(uint32_t /*assocId*/, uint32_t /*textId*/) { return 0; }
+int CInstall::AssocExecutableContains(uint32_t assocId, uint32_t textId) {
+  GString association;
+  if (!LoadText(assocId, association) || association.Length() == 0) return 0;
+  GString path;
+  DWORD length = 2048;
+  char16_t* buffer = path.WideAppendBuffer(int(length));
+  if (buffer == nullptr) return 0;
+  HRESULT result = AssocQueryStringW(0, ASSOCSTR_EXECUTABLE, WinText(association), nullptr,
+                                     WinText(buffer), &length);
+  if (result == E_POINTER) {
+    buffer = path.WideAppendBuffer(int(length));
+    if (buffer == nullptr) return 0;
+  }
+  // Asked again in every case: the first answer may only have been the size.
+  result = AssocQueryStringW(0, ASSOCSTR_EXECUTABLE, WinText(association), nullptr, WinText(buffer),
+                             &length);
+  if (FAILED(result)) return 0;
+  path.SetLength(-1);  // the reported length counts the terminator
+  path.ToUpper();
+  LoadText(textId, ScratchText);
+  return path.Find(ScratchText, 0) >= 0 ? 1 : 0;
+}
 
 // Not built yet: starts nothing.
 int CInstall::LaunchAssociated() { return 0; }

@@ -153,6 +153,8 @@ class CInstall : public CInstallBase {
 
   // Install paths.
   int BuildPaths();
+  // A shell special folder (CSIDL); `target` is empty when there is none.
+  int GetSpecialFolder(int folderId, GString& target);
 
   // After the run.
   int WritePostChangeNote();

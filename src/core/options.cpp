@@ -1,12 +1,42 @@
 // The user's options, their defaults and the import of the system's scancode map.
 #include "core/key_map.h"
 #include "core/install.h"
+#include "text/memory_search.h"
 
-// Not built yet: needs the text search. No default is derived, so both stay
-// "not yet derived".
-int CInstall::GetLayoutVariant() { return LayoutVariant; }
+// The default variant is the first whose name contains string 88.
+int CInstall::GetLayoutVariant() {
+  if (LayoutVariant >= 0) return LayoutVariant;
+  GString wanted;
+  GString name;
+  LoadText(88, wanted);
+  LayoutVariant = 0;
+  for (int variant = 0; variant <= 2; ++variant) {
+    LoadText(113 + variant, name);
+    if (name.Find(wanted, 0) >= 0) {
+      LayoutVariant = variant;
+      break;
+    }
+  }
+  return LayoutVariant;
+}
 
-int CInstall::GetDecimalKeyChoice() { return DecimalKeyChoice; }
+// The comma patch is the default where the user's decimal separator is a comma.
+int CInstall::GetDecimalKeyChoice() {
+  if (DecimalKeyChoice >= 0) return DecimalKeyChoice;
+  const int needed = GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, nullptr, 0);
+  if (needed <= 0) return -1;
+  GString separator;
+  char16_t* buffer = separator.WideAppendBuffer(needed);
+  if (buffer == nullptr) return -1;
+  if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, WinText(buffer), needed) == 0) {
+    return -1;
+  }
+  separator.SetLength(-1);  // up to the first zero character
+  GString comma;
+  comma.AssignWide(u",");
+  DecimalKeyChoice = StringsEqual(separator, comma) ? 0 : 1;
+  return DecimalKeyChoice;
+}
 
 int CInstall::SetLayoutVariant(int v) {
   if (v >= 0 && v <= 2) LayoutVariant = v;
