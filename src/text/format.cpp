@@ -631,7 +631,7 @@ int GString::FormatAppendArgs(const char16_t* format, CFormatArgs& args) {
     }
     if (*f == u'*') {
       ++f;
-      const int w = args.Int();
+      const int w = args.FieldSize();
       if (w < 0) {
         d.flags |= kLeft;
         d.width = w == INT_MIN ? INT_MAX : -w;
@@ -645,7 +645,7 @@ int GString::FormatAppendArgs(const char16_t* format, CFormatArgs& args) {
       ++f;
       if (*f == u'*') {
         ++f;
-        d.precision = args.Int();
+        d.precision = args.FieldSize();
       } else {
         d.precision = ReadNumber(f);
       }
