@@ -596,6 +596,11 @@ int GString::FormatAppendArgs(const char16_t* format, CFormatArgs& args) {
   if (!format || !isWide) {
     return 0;
   }
+  if (InBlock(format)) {
+    // A format taken from this string's own text would move as the text grows.
+    const std::u16string copy(format);
+    return FormatAppendArgs(copy.c_str(), args);
+  }
   const int startLength = length;
   const char16_t* f = format;
   bool literalFirst = false;  // a character that ended a directive is literal text
