@@ -596,6 +596,11 @@ int GString::FormatAppendArgs(const char16_t* format, CFormatArgs& args) {
   if (!format || !isWide) {
     return 0;
   }
+  if (InBlock(format)) {
+    // A format taken from this string's own text would move as the text grows.
+    const std::u16string copy(format);
+    return FormatAppendArgs(copy.c_str(), args);
+  }
   const int startLength = length;
   const char16_t* f = format;
   bool literalFirst = false;  // a character that ended a directive is literal text
@@ -631,7 +636,7 @@ int GString::FormatAppendArgs(const char16_t* format, CFormatArgs& args) {
     }
     if (*f == u'*') {
       ++f;
-      const int w = args.Int();
+      const int w = args.FieldSize();
       if (w < 0) {
         d.flags |= kLeft;
         d.width = w == INT_MIN ? INT_MAX : -w;
@@ -645,7 +650,7 @@ int GString::FormatAppendArgs(const char16_t* format, CFormatArgs& args) {
       ++f;
       if (*f == u'*') {
         ++f;
-        d.precision = args.Int();
+        d.precision = args.FieldSize();
       } else {
         d.precision = ReadNumber(f);
       }

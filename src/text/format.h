@@ -37,6 +37,8 @@ class CFormatArgs {
  public:
   virtual ~CFormatArgs() = default;
   virtual int Int() = 0;
+  // A width or precision given by '*'; an int like any other by default.
+  virtual int FieldSize() { return Int(); }
   virtual int64_t Int64() = 0;
   virtual double Double() = 0;
   virtual void* Pointer(FormatPointer kind) = 0;

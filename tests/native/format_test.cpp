@@ -96,6 +96,14 @@ TEST(Format, FailuresKeepWhatWasWritten) {
   EXPECT_EQ(narrow.FormatAppend(u"x"), 0);
   EXPECT_EQ(narrow.Length(), 0);
   EXPECT_EQ(Fmt(u"%T", 1).ok, 0);
+  // A field too large for any string fails the call instead of wrapping around.
+  EXPECT_EQ(Fmt(u"%2000000000d", 1).ok, 0);
+  EXPECT_EQ(Fmt(u"%*s", INT32_MIN, u"x").ok, 0);
+  // The format may be the string's own text.
+  GString own;
+  own.AssignWide(u"%d;");
+  EXPECT_EQ(own.FormatAppend(own.WideText(0), 7), 1);
+  EXPECT_EQ(Utf8(own), "%d;7;");
   EXPECT_EQ(Fmt(u"%Y", 1).ok, 0);
   GString f;
   f.AssignNarrow("old", 3, 0);

@@ -178,6 +178,10 @@ TEST(TextSearch, DebugPrintSplitsLines) {
   sent.clear();
   GString().DebugPrint(10);
   EXPECT_TRUE(sent.empty());
+  // The default sink: the debugger output on Windows, nothing elsewhere.
+  EXPECT_EQ(SetDebugSink(nullptr), Collect);
+  s.DebugPrint(100);
+  EXPECT_TRUE(sent.empty());
   SetDebugSink(previous);
 }
 
