@@ -1,6 +1,11 @@
 // Compiles one human-editable string source into a decoded string table.
 //
-//   string_compiler --encoding utf-8|utf-16 <source.txt> <output.stbl>
+//   string_compiler --encoding utf-8|utf-16 <output.stbl> <source.txt>...
+//                   [--optional <source.txt>]...
+//
+// The sources are merged into one table; an id may appear only once across
+// them. A source after --optional is skipped when it does not exist (the
+// layout tools generate one with the byte patterns of their builds).
 //
 // Source format (UTF-8):
 //   # comment                  a line whose first non-blank character is '#'
@@ -190,23 +195,16 @@ bool EncodeUtf8(const std::u16string& in, std::string& out) {
   return true;
 }
 
-}  // namespace
+struct Source {
+  std::string Path;
+  bool Optional = false;
+};
 
-int main(int argc, char** argv) {
-  if (argc != 5 || std::string(argv[1]) != "--encoding" ||
-      (std::string(argv[2]) != "utf-8" && std::string(argv[2]) != "utf-16")) {
-    std::fprintf(stderr, "usage: string_compiler --encoding utf-8|utf-16 <source> <output>\n");
-    return 2;
-  }
-  const bool utf8 = std::string(argv[2]) == "utf-8";
-  File = argv[3];
+// Adds the texts of one source to `texts`; errors are counted in Errors.
+void ParseSource(const std::string& path, std::map<uint32_t, Text>& texts,
+                 std::map<uint32_t, std::string>& origin) {
+  File = path;
   std::ifstream in(File, std::ios::binary);
-  if (!in) {
-    std::fprintf(stderr, "%s: cannot open\n", File.c_str());
-    return 1;
-  }
-
-  std::map<uint32_t, Text> texts;
   std::string rawLine;
   int lineNo = 0;
   Text* open = nullptr;  // the text that takes '|' lines
@@ -245,11 +243,12 @@ int main(int argc, char** argv) {
     }
     const uint32_t id = uint32_t(std::stoull(idText));
     if (texts.count(id) != 0) {
-      Error(lineNo, "id " + idText + " already defined on line " + std::to_string(texts[id].Line));
+      Error(lineNo, "id " + idText + " already defined at " + origin[id]);
       continue;
     }
     Text& text = texts[id];
     text.Line = lineNo;
+    origin[id] = File + ":" + std::to_string(lineNo);
     const std::string body = Trim(line.substr(eq + 1));
     if (body.empty()) {
       open = &text;
@@ -258,9 +257,50 @@ int main(int argc, char** argv) {
       Unescape(body, lineNo, text.Units);
     }
   }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<Source> sources;
+  bool utf8 = false;
+  std::string output;
+  bool usage = argc < 5 || std::string(argv[1]) != "--encoding" ||
+               (std::string(argv[2]) != "utf-8" && std::string(argv[2]) != "utf-16");
+  if (!usage) {
+    utf8 = std::string(argv[2]) == "utf-8";
+    output = argv[3];
+    for (int i = 4; i < argc; ++i) {
+      if (std::string(argv[i]) == "--optional") {
+        if (++i == argc)
+          usage = true;
+        else
+          sources.push_back({argv[i], true});
+      } else {
+        sources.push_back({argv[i], false});
+      }
+    }
+  }
+  if (usage || sources.empty()) {
+    std::fprintf(stderr,
+                 "usage: string_compiler --encoding utf-8|utf-16 <output> <source>... "
+                 "[--optional <source>]...\n");
+    return 2;
+  }
+
+  std::map<uint32_t, Text> texts;
+  std::map<uint32_t, std::string> origin;
+  for (const Source& source : sources) {
+    if (!std::ifstream(source.Path)) {
+      if (source.Optional) continue;
+      std::fprintf(stderr, "%s: cannot open\n", source.Path.c_str());
+      return 1;
+    }
+    ParseSource(source.Path, texts, origin);
+  }
   if (Errors != 0) return 1;
   if (texts.empty()) {
-    std::fprintf(stderr, "%s: no texts\n", File.c_str());
+    std::fprintf(stderr, "%s: no texts\n", output.c_str());
     return 1;
   }
 
@@ -272,7 +312,9 @@ int main(int argc, char** argv) {
     if (utf8) {
       std::string bytes;
       if (!EncodeUtf8(text.Units, bytes)) {
-        Error(text.Line, "a lone surrogate cannot be stored as UTF-8");
+        std::fprintf(stderr, "%s: a lone surrogate cannot be stored as UTF-8\n",
+                     origin[id].c_str());
+        ++Errors;
         continue;
       }
       PutLe32(pool, uint32_t(bytes.size()) | 0x80000000u);
@@ -291,12 +333,12 @@ int main(int argc, char** argv) {
   PutLe32(out, uint32_t(texts.size()));
   out.insert(out.end(), index.begin(), index.end());
   out.insert(out.end(), pool.begin(), pool.end());
-  std::ofstream file(argv[4], std::ios::binary | std::ios::trunc);
+  std::ofstream file(output, std::ios::binary | std::ios::trunc);
   file.write(reinterpret_cast<const char*>(out.data()), std::streamsize(out.size()));
   if (!file) {
-    std::fprintf(stderr, "%s: cannot write\n", argv[4]);
+    std::fprintf(stderr, "%s: cannot write\n", output.c_str());
     return 1;
   }
-  std::printf("%s: %zu rows\n", File.c_str(), texts.size());
+  std::printf("%s: %zu rows\n", output.c_str(), texts.size());
   return 0;
 }
