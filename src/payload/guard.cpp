@@ -83,20 +83,21 @@ int CGuard::Load(const uint8_t* blob, uint32_t size) {
 
 uint8_t* CGuard::Extract(const uint8_t* entry, uint32_t* size, uint32_t* extra) const {
   if (KeyBuffer == nullptr || entry == nullptr || size == nullptr) return nullptr;
+  if (KeyOffset < 0 || KeyLength <= 0 || KeyLength > BlobSize - KeyOffset) return nullptr;
 
-  std::unique_ptr<CBlowfish> cipher(new (std::nothrow) CBlowfish);
-  if (!cipher) return nullptr;
-  cipher->SetKey(KeyBuffer + KeyOffset, size_t(KeyLength));
+  CBlowfish cipher;
+  cipher.SetKey(KeyBuffer + KeyOffset, size_t(KeyLength));
 
   const uint32_t stored = *size;
   const size_t rounded = CBlowfish::RoundUp(stored);
   if (rounded == 0) return nullptr;
+  // A stored size that is not a whole number of blocks would make the last
+  // block read past the entry, and one below the header size leaves no
+  // header to read: entries are never like that, so such sizes are refused.
+  if (rounded != stored || stored < EntryHeaderSize) return nullptr;
   std::unique_ptr<uint8_t[]> plain(new (std::nothrow) uint8_t[rounded]);
   if (!plain) return nullptr;
-  // A stored size that is not a multiple of 8 would make the last block read
-  // past the entry; entries are always whole blocks, so such a size is refused.
-  if (rounded != stored) return nullptr;
-  cipher->DecryptBuffer(entry, plain.get(), rounded);
+  cipher.DecryptBuffer(entry, plain.get(), rounded);
 
   const uint32_t storedField = ReadLe32(plain.get());
   const uint32_t plainSize = ReadLe32(plain.get() + 4);
@@ -107,9 +108,14 @@ uint8_t* CGuard::Extract(const uint8_t* entry, uint32_t* size, uint32_t* extra) 
 
   if (storedField != stored) return nullptr;
   // The packed data must lie inside the entry: never read past it.
-  if (stored < EntryHeaderSize || packedSize > stored - EntryHeaderSize) return nullptr;
+  if (packedSize > stored - EntryHeaderSize) return nullptr;
   const uint8_t* packed = plain.get() + EntryHeaderSize;
   if (Crc32(packed, packedSize) != packedCrc) return nullptr;
+
+  // Raw DEFLATE produces at most 258 bytes per two bits of input (1,032 per
+  // byte). A PlainSize beyond that cannot inflate; refusing it here keeps a
+  // damaged header from claiming gigabytes before inflation fails anyway.
+  if (uint64_t(plainSize) > uint64_t(packedSize) * 1032) return nullptr;
 
   const uint64_t outSize = (uint64_t(plainSize) / 2 + 1) * 2;
   if (outSize > 0xFFFFFFFFu) return nullptr;

@@ -115,6 +115,7 @@ TEST_F(Extract, DamagedEntriesFailCleanly) {
   ExpectFailure(entry, stored - 8, "stored size other than the caller's, smaller");
   ExpectFailure(entry, 0, "size 0");
   ExpectFailure(entry, stored - 3, "size not a whole number of blocks");
+  ExpectFailure(entry, 16, "size below the header's");
   ExpectFailure(MakeEntry(plain, packed, DeriveKey(TestBlob(8)), 9), stored, "another key");
   {
     Bytes flipped = entry;
