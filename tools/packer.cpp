@@ -2,17 +2,18 @@
 //
 //   packer --key-blob <blob> --out <catalogue.bin>
 //          --common <t.stbl> --extra <t.stbl> --language0 <t.stbl> --language1 <t.stbl>
-//          --licence0 <text> --licence1 <text> [--files <list>] [--depfile <d>]
+//          --licence0 <text> --licence1 <text>
+//          [--layouts <manifest>] [--component <file>] [--page <file>] [--shared <file>]
+//          [--depfile <d>]
 //
 // String tables come from string_compiler (their row count becomes the
-// entry's Extra). The layout builds and the three companion files are named
-// by an optional list file, one item a line (paths relative to the list):
-//   layout <group 0-1> <variant 0-2> <slot 0-12> <path>
-//   component <path>
-//   page <path>
-//   shared <path>
-// Items the list does not name (or all of them, without a list) are packed as
-// empty items of size 0, which the program and the inspector see as missing.
+// entry's Extra). The layout builds are named by the layout tools' manifest:
+// after '#' comment lines, one line per build with tab-separated fields
+//   entry  file  group  variant  slot  machine  bytes
+// where file is relative to the manifest's folder, or "-" when the build is
+// missing. The component, page and shared files are taken when they exist.
+// Whatever is missing (a build, a file, the whole manifest) is packed as an
+// empty item of size 0, which the program and the inspector see as missing.
 //
 // Every entry is compressed to raw DEFLATE with zopfli, checksummed, given
 // its header and encrypted with the key derived from the key blob. Same
@@ -100,48 +101,49 @@ int main(int argc, char** argv) {
     plain[item] = {data, 0};
   }
 
-  if (args.count("--files") != 0) {
-    const std::string listPath = args["--files"];
-    std::ifstream list(listPath);
-    if (list) {
-      inputs.push_back(listPath);
-      const size_t slash = listPath.find_last_of('/');
-      const std::string folder = slash == std::string::npos ? "" : listPath.substr(0, slash + 1);
+  // Optional inputs: read when present; the depfile names what was read.
+  auto optional = [&](const std::string& path, int item) {
+    Bytes data;
+    if (path.empty() || !ReadFile(path, data)) return;
+    inputs.push_back(path);
+    plain[item] = {data, 0};
+  };
+  if (args.count("--layouts") != 0) {
+    const std::string manifestPath = args["--layouts"];
+    std::ifstream manifest(manifestPath);
+    if (manifest) {
+      inputs.push_back(manifestPath);
+      const size_t slash = manifestPath.find_last_of('/');
+      const std::string folder =
+          slash == std::string::npos ? "" : manifestPath.substr(0, slash + 1);
       std::string line;
       int lineNo = 0;
-      while (std::getline(list, line)) {
+      while (std::getline(manifest, line)) {
         ++lineNo;
+        if (line.empty() || line[0] == '#') continue;
         std::istringstream fields(line);
-        std::string kind;
-        if (!(fields >> kind) || kind[0] == '#') continue;
-        int item = -1;
-        if (kind == "layout") {
-          int group = -1, variant = -1, slot = -1;
-          fields >> group >> variant >> slot;
-          if (group >= 0 && group < LayoutGroups && variant >= 0 && variant < LayoutVariants &&
-              slot >= 0 && slot < LayoutSlots)
-            item = ItemFirstLayout + group * 39 + variant * 13 + slot;
-        } else if (kind == "component") {
-          item = ItemComponentFile;
-        } else if (kind == "page") {
-          item = ItemPageFile;
-        } else if (kind == "shared") {
-          item = ItemSharedFile;
-        }
-        std::string path;
-        if (item < 0 || !(fields >> path))
-          return Fail(listPath + ":" + std::to_string(lineNo) + ": not an item line");
+        int entry = -1, group = -1, variant = -1, slot = -1;
+        std::string file;
+        if (!(fields >> entry >> file >> group >> variant >> slot) || entry < 0 ||
+            entry >= LayoutBuilds || group != entry / 39 || variant != entry % 39 / 13 ||
+            slot != entry % 13)
+          return Fail(manifestPath + ":" + std::to_string(lineNo) + ": not a layout build line");
+        if (file == "-") continue;
+        const std::string path = file[0] == '/' ? file : folder + file;
+        const int item = ItemFirstLayout + entry;
         if (plain.count(item) != 0)
-          return Fail(listPath + ":" + std::to_string(lineNo) + ": item named twice");
+          return Fail(manifestPath + ":" + std::to_string(lineNo) + ": build named twice");
         Bytes data;
-        path = path[0] == '/' ? path : folder + path;
-        inputs.push_back(path);
         if (!ReadFile(path, data))
-          return Fail(listPath + ":" + std::to_string(lineNo) + ": cannot read " + path);
+          return Fail(manifestPath + ":" + std::to_string(lineNo) + ": cannot read " + path);
+        inputs.push_back(path);
         plain[item] = {data, 0};
       }
     }
   }
+  optional(args["--component"], ItemComponentFile);
+  optional(args["--page"], ItemPageFile);
+  optional(args["--shared"], ItemSharedFile);
 
   Bytes catalogue;
   int present = 0;

@@ -2,6 +2,8 @@
 // catalogue, lists every item with its stored size, plain size and checksum
 // status, and extracts any item to a file.
 //
+// A bare catalogue (the packer's output) is read as well.
+//
 //   payload_inspect <setup.exe>                     list every item
 //   payload_inspect <setup.exe> <role> <output>     write one item's plain bytes
 // Roles: common, language0, language1, licence0, licence1, key-blob,
@@ -71,8 +73,8 @@ int main(int argc, char** argv) {
     }
   }
   PayloadEntry items[CatalogueItems];
-  if (found == nullptr ||
-      !ParseCatalogue(found, size_t(image.data() + image.size() - found), items)) {
+  if (found == nullptr) found = image.data();  // no marker: perhaps a bare catalogue
+  if (!ParseCatalogue(found, size_t(image.data() + image.size() - found), items)) {
     std::fprintf(stderr, "%s: no catalogue found\n", argv[1]);
     return 1;
   }

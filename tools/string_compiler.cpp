@@ -1,7 +1,7 @@
 // Compiles one human-editable string source into a decoded string table.
 //
 //   string_compiler --encoding utf-8|utf-16 <output.stbl> <source.txt>...
-//                   [--optional <source.txt>]...
+//                   [--optional <source.txt>]... [--depfile <file>]
 //
 // The sources are merged into one table; an id may appear only once across
 // them. A source after --optional is skipped when it does not exist (the
@@ -9,7 +9,8 @@
 //
 // Source format (UTF-8):
 //   # comment                  a line whose first non-blank character is '#'
-//   86 = 0419                  id, '=', the text (blanks around it trimmed)
+//   86 = 0419                  id, '=', the text (blanks around it trimmed);
+//   146<TAB>0C2C               an id and a tab serve as well (generated sources)
 //   140 =                      an id with nothing after '=' takes the lines
 //       | first line           that follow and start with '|' (one blank after
 //       | second line          the bar is dropped), joined with CR LF
@@ -230,7 +231,7 @@ void ParseSource(const std::string& path, std::map<uint32_t, Text>& texts,
       continue;
     }
     open = nullptr;
-    const size_t eq = line.find('=');
+    const size_t eq = line.find_first_of("=\t");
     if (eq == std::string::npos) {
       Error(lineNo, "expected 'id = text'");
       continue;
@@ -265,13 +266,19 @@ int main(int argc, char** argv) {
   std::vector<Source> sources;
   bool utf8 = false;
   std::string output;
+  std::string depfile;
   bool usage = argc < 5 || std::string(argv[1]) != "--encoding" ||
                (std::string(argv[2]) != "utf-8" && std::string(argv[2]) != "utf-16");
   if (!usage) {
     utf8 = std::string(argv[2]) == "utf-8";
     output = argv[3];
     for (int i = 4; i < argc; ++i) {
-      if (std::string(argv[i]) == "--optional") {
+      if (std::string(argv[i]) == "--depfile") {
+        if (++i == argc)
+          usage = true;
+        else
+          depfile = argv[i];
+      } else if (std::string(argv[i]) == "--optional") {
         if (++i == argc)
           usage = true;
         else
@@ -284,19 +291,29 @@ int main(int argc, char** argv) {
   if (usage || sources.empty()) {
     std::fprintf(stderr,
                  "usage: string_compiler --encoding utf-8|utf-16 <output> <source>... "
-                 "[--optional <source>]...\n");
+                 "[--optional <source>]... [--depfile <file>]\n");
     return 2;
   }
 
   std::map<uint32_t, Text> texts;
   std::map<uint32_t, std::string> origin;
+  std::vector<std::string> read;
   for (const Source& source : sources) {
     if (!std::ifstream(source.Path)) {
       if (source.Optional) continue;
       std::fprintf(stderr, "%s: cannot open\n", source.Path.c_str());
       return 1;
     }
+    read.push_back(source.Path);
     ParseSource(source.Path, texts, origin);
+  }
+  if (!depfile.empty()) {
+    // The sources read, optional ones included, so that a generated source
+    // that appears or changes makes the table compile again.
+    std::ofstream dep(depfile, std::ios::trunc);
+    dep << output << ":";
+    for (const std::string& path : read) dep << " \\\n  " << path;
+    dep << "\n";
   }
   if (Errors != 0) return 1;
   if (texts.empty()) {
