@@ -45,7 +45,7 @@ int CInstall::AttachStrings(StringTable& table, const PayloadEntry& entry) {
   uint32_t rows = 0;
   uint8_t* buffer = Guard.Extract(entry.Data, &size, &rows);
   if (buffer == nullptr) return 0;
-  if (!table.Attach(buffer, rows)) {
+  if (!table.Attach(buffer, rows, size)) {
     delete[] buffer;
     return 0;
   }
@@ -60,17 +60,21 @@ void CInstall::ReadDefaultLayoutLangId() {
   }
 }
 
-// Nothing is shown when start-up fails: without the string tables there is
-// no text to show.
-int CInstall::Init(HINSTANCE instance) {
-  if (!CInstallBase::Init(instance)) return 0;
-
+int CInstall::LoadPayload() {
   const PayloadEntry blob = KeyBlobItem();
   if (!Guard.Load(blob.Data, blob.Size)) return 0;
   if (!AttachStrings(CommonStrings, CommonStringsEntry())) return 0;
   if (!AttachStrings(ExtraStrings, ExtraStringsEntry())) return 0;
   if (!AttachStrings(LanguageStrings[0], LanguageStringsEntry(0))) return 0;
   if (!AttachStrings(LanguageStrings[1], LanguageStringsEntry(1))) return 0;
+  return 1;
+}
+
+// Nothing is shown when start-up fails: without the string tables there is
+// no text to show.
+int CInstall::Init(HINSTANCE instance) {
+  if (!CInstallBase::Init(instance)) return 0;
+  if (!LoadPayload()) return 0;
 
   Wizard = std::make_unique<CWizard>(this);
   if (!Wizard->Init(instance)) return 0;

@@ -163,6 +163,10 @@ class CInstall : public CInstallBase {
   // Parses string 86, the default layout language, into DefaultLayoutLangId.
   void ReadDefaultLayoutLangId();
 
+  // The first steps of Init: the key from the image's key blob, then the
+  // common, extra and both language string tables. 0 at the first failure.
+  int LoadPayload();
+
   uint16_t DefaultLayoutLangId = 0;
   uint16_t LayoutLangId = 0;
   int32_t OptDefaultLayout = 1;

@@ -20,6 +20,28 @@ int StringTable::Attach(uint8_t* buffer, uint32_t count) {
   return 1;
 }
 
+int StringTable::IsWellFormed(const uint8_t* buffer, uint32_t count, uint32_t size) {
+  if (buffer == nullptr || count == 0 || uint64_t(count) * 8 > size) return 0;
+  const uint64_t poolSize = size - uint64_t(count) * 8;
+  const uint8_t* pool = buffer + 8 * size_t(count);
+  for (uint32_t row = 0; row < count; ++row) {
+    const uint8_t* entry = buffer + 8 * size_t(row);
+    if (row > 0 && ReadU32(entry) <= ReadU32(entry - 8)) return 0;
+    const uint64_t offset = ReadU32(entry + 4);
+    if (offset + 4 > poolSize) return 0;
+    const uint32_t header = ReadU32(pool + offset);
+    const uint64_t length = header & 0x1FFFFFFF;
+    const uint64_t bytes = (header & 0x80000000u) ? length : 2 * length;
+    if (offset + 4 + bytes > poolSize) return 0;
+  }
+  return 1;
+}
+
+int StringTable::Attach(uint8_t* buffer, uint32_t count, uint32_t size) {
+  if (!IsWellFormed(buffer, count, size)) return 0;
+  return Attach(buffer, count);
+}
+
 void StringTable::Release() {
   delete[] Data;
   Count = 0;

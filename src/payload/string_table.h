@@ -20,6 +20,15 @@ class StringTable {
   // rows and the pool. 0, and the table unchanged, for a null buffer or no rows.
   int Attach(uint8_t* buffer, uint32_t count);
 
+  // The same, for a buffer of `size` bytes from the payload: refused (0, the
+  // table unchanged, the buffer still the caller's) unless the index fits,
+  // its ids ascend and every record lies inside the buffer, so that no later
+  // lookup can read past it.
+  int Attach(uint8_t* buffer, uint32_t count, uint32_t size);
+
+  // Whether `size` bytes at `buffer` form a table of `count` rows as above.
+  static int IsWellFormed(const uint8_t* buffer, uint32_t count, uint32_t size);
+
   // Frees the buffer; the table is empty afterwards.
   void Release();
 
