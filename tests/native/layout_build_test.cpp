@@ -1,0 +1,247 @@
+// The layout source, the tables resolved from it and the built libraries:
+// the builds hold what the source says, the byte patterns find exactly the
+// regions the installer patches, and patching changes exactly those bytes.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/key_table.h"
+#include "layout_c_emitter.h"
+#include "layout_image.h"
+#include "layout_patterns.h"
+#include "layout_slots.h"
+#include "layout_source.h"
+#include "layout_tables.h"
+#include "support/layout_patch.h"
+
+namespace {
+
+const std::string PackageDir = LAYOUT_PACKAGE_DIR;
+
+CLayoutSource LoadSource() {
+  CLayoutSource source;
+  std::vector<uint8_t> bytes = layout_test::ReadBytes(LAYOUT_SOURCE_FILE);
+  EXPECT_TRUE(source.Parse(std::string(bytes.begin(), bytes.end()))) << source.Error();
+  return source;
+}
+
+std::string EntryFile(int t) {
+  char name[32];
+  std::snprintf(name, sizeof name, "/layouts/layout-%02d.dll", t);
+  return PackageDir + name;
+}
+
+bool IsIa64Slot(int slot) { return LayoutSlotInfo(slot).Machine == 0x0200; }
+
+std::vector<CLayoutBuild> LoadBuilds() {
+  std::vector<CLayoutBuild> builds;
+  for (int t = 0; t < LayoutEntries; ++t) {
+    if (IsIa64Slot(t % 13)) continue;
+    CLayoutBuild b{
+        t, t / 39, t % 39 / 13, t % 13, EntryFile(t), layout_test::ReadBytes(EntryFile(t)), {}};
+    EXPECT_FALSE(b.Bytes.empty()) << b.File << " missing: the native build makes it";
+    EXPECT_TRUE(b.Image.Read(b.Bytes)) << b.File << ": " << b.Image.Error();
+    builds.push_back(std::move(b));
+  }
+  return builds;
+}
+
+TEST(LayoutSource, RejectsBrokenTextWithItsLine) {
+  struct Case {
+    const char* text;
+    const char* error;
+  };
+  const std::string head = "KBD\tx\t\"x\"\nSHIFTSTATE\n0\n1\nLAYOUT\n";
+  const Case cases[] = {
+      {"10\tQ\t1\tq\n", "line 6: a LAYOUT row has"},
+      {"10\tNOSUCH\t1\tq\tQ\n", "line 6: unknown virtual key NOSUCH"},
+      {"80\tQ\t1\tq\tQ\n", "line 6: bad scancode"},
+      {"10\tQ\t2\tq\tQ\n", "line 6: Cap is 0 or 1"},
+      {"10\tQ\t1\tqq\tQ\n", "line 6: bad character cell"},
+      {"10\tQ\t1\t00a8@\tQ\nENDKBD\n", "line 6: dead key without a DEADKEY table"},
+      {"10\tQ\t1\tq\tQ\n", "ENDKBD missing"},
+      {"10\tQ\t1\tq\tQ\nVARIANT\t2\nENDKBD\n", "line 7: VARIANT numbers run"},
+  };
+  for (const Case& c : cases) {
+    CLayoutSource source;
+    EXPECT_FALSE(source.Parse(head + c.text)) << c.text;
+    EXPECT_NE(source.Error().find(c.error), std::string::npos) << source.Error();
+  }
+  CLayoutSource utf16;
+  std::string good = head + "10\tQ\t1\tя\tЯ\nENDKBD\n";
+  std::u16string wide = u"\xFEFF";
+  // The same text as UTF-16 with a byte-order mark reads the same.
+  for (size_t i = 0; i < good.size();) {
+    unsigned char c = good[i];
+    if (c < 0x80) {
+      wide += char16_t(c);
+      i += 1;
+    } else {
+      wide += char16_t((c & 0x1F) << 6 | (good[i + 1] & 0x3F));
+      i += 2;
+    }
+  }
+  std::string bytes;
+  for (char16_t ch : wide) bytes += {char(ch & 0xFF), char(ch >> 8)};
+  ASSERT_TRUE(utf16.Parse(bytes)) << utf16.Error();
+  ASSERT_EQ(utf16.Rows.size(), 1u);
+  EXPECT_EQ(utf16.Rows[0].Chars[0], 0x044F);
+}
+
+// Keys the installer lets the user remap, and the keys it knows, keep the
+// virtual keys of its key table in every group and variant, unless the
+// variant moves a letter or punctuation key on purpose.
+TEST(LayoutTables, KeysKeepTheKeyTableExceptWhereAVariantMovesThem) {
+  CLayoutSource source = LoadSource();
+  const uint16_t remappable[] = {0x2A, 0x36, 0x1D, 0x38, 0x56, 0x0F, 0x3A, 0x46, 0x45};
+  for (int g = 0; g < 2; ++g)
+    for (int v = 0; v < 3; ++v) {
+      CLayoutTables t;
+      std::string error;
+      ASSERT_TRUE(ResolveLayoutTables(source, g, v, t, error)) << error;
+      for (uint16_t sc : remappable)
+        for (int i = 0; i < KeyTableEndRow; ++i)
+          if (KeyTable[i].Scancode == sc) {
+            EXPECT_EQ(t.VscToVk[sc], KeyTable[i].VirtualKey) << sc;
+          }
+      ASSERT_EQ(t.E0.size(), 39u);
+      for (size_t i = 0; i < t.E0.size(); ++i)
+        EXPECT_EQ(t.E0[i].VirtualKey, KeyTable[104 + i].VirtualKey);
+      ASSERT_EQ(t.E1.size(), 1u);
+      EXPECT_EQ(t.E1[0].Scancode, 0x1D);
+      EXPECT_EQ(t.E1[0].VirtualKey, 0x13);
+      EXPECT_EQ(t.LocaleFlags, 0x10001u);  // table version 1, AltGr
+    }
+  struct Case {
+    int variant;
+    uint8_t scancode;
+    uint8_t vk;
+  };
+  const Case moved[] = {{0, 0x15, 'Y'}, {0, 0x2C, 'Z'}, {1, 0x15, 'Z'}, {1, 0x2C, 'Y'},
+                        {2, 0x10, 'A'}, {2, 0x1E, 'Q'}, {2, 0x11, 'Z'}, {2, 0x2C, 'W'},
+                        {2, 0x27, 'M'}, {2, 0x35, 0xBA}};
+  for (const Case& c : moved) {
+    CLayoutTables t;
+    std::string error;
+    ASSERT_TRUE(ResolveLayoutTables(source, 0, c.variant, t, error));
+    EXPECT_EQ(t.VscToVk[c.scancode], c.vk)
+        << "variant " << c.variant << " scancode " << int(c.scancode);
+  }
+}
+
+TEST(LayoutBuilds, HoldTheirSlotsMachineAndNoTimestamp) {
+  for (const CLayoutBuild& b : LoadBuilds()) {
+    const CLayoutSlot& slot = LayoutSlotInfo(b.Slot);
+    EXPECT_EQ(b.Image.Machine, slot.Machine) << b.File;
+    // Narrow tables on every 32-bit build: the 32-bit kernel reads them.
+    EXPECT_EQ(b.Image.PointerSize, slot.Machine == 0x014C ? 4 : 8) << b.File;
+    uint32_t pe = b.Bytes[0x3C] | b.Bytes[0x3D] << 8;
+    uint32_t stamp = b.Bytes[pe + 8] | b.Bytes[pe + 9] << 8 | b.Bytes[pe + 10] << 16 |
+                     uint32_t(b.Bytes[pe + 11]) << 24;
+    EXPECT_EQ(stamp, 0u) << b.File;
+    uint32_t opt = pe + 24;
+    EXPECT_EQ(b.Bytes[opt + 68] | b.Bytes[opt + 69] << 8, 1) << b.File << ": subsystem native";
+    EXPECT_EQ(b.Bytes[opt + 40] | b.Bytes[opt + 41] << 8, slot.OsMajor) << b.File;
+    EXPECT_EQ(b.Bytes[opt + 42] | b.Bytes[opt + 43] << 8, slot.OsMinor) << b.File;
+    EXPECT_EQ(b.Bytes[opt + 16] | b.Bytes[opt + 17] << 8, 0) << b.File << ": no entry point";
+  }
+}
+
+TEST(LayoutBuilds, SameTablesForEverySlotOfAGroupAndVariant) {
+  std::vector<CLayoutBuild> builds = LoadBuilds();
+  for (const CLayoutBuild& a : builds)
+    for (const CLayoutBuild& b : builds) {
+      if (a.Group != b.Group || a.Variant != b.Variant || a.Image.Machine != b.Image.Machine)
+        continue;
+      // Builds of one machine differ only in the version stamps of the headers.
+      ASSERT_EQ(a.Bytes.size(), b.Bytes.size());
+      int differing = 0;
+      for (size_t i = 0; i < a.Bytes.size(); ++i) differing += a.Bytes[i] != b.Bytes[i];
+      EXPECT_LE(differing, 12) << a.File << " " << b.File;
+    }
+}
+
+TEST(LayoutPatterns, FindExactlyTheRegionsInEveryBuild) {
+  std::vector<CLayoutBuild> builds = LoadBuilds();
+  auto patterns = layout_test::ReadPatterns(PackageDir + "/patterns.txt");
+  ASSERT_EQ(patterns.size(), 6u);
+  for (const auto& kv : patterns) {
+    EXPECT_EQ(CheckPattern(builds, kv.first, kv.second), "") << kv.first;
+    for (char c : kv.second)
+      EXPECT_TRUE((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F')) << kv.first;
+  }
+  EXPECT_NE(patterns[147], patterns[148]);
+  EXPECT_NE(patterns[148], patterns[149]);
+  EXPECT_NE(patterns[147], patterns[149]);
+}
+
+TEST(LayoutPatterns, CheckReportsEarlyMatchesMissingPatternsAndShortImages) {
+  std::vector<CLayoutBuild> builds = LoadBuilds();
+  auto patterns = layout_test::ReadPatterns(PackageDir + "/patterns.txt");
+  std::vector<CLayoutBuild> one;
+  one.push_back(builds[0]);
+  // A copy of the E0 pattern planted in the headers' slack makes it match early.
+  std::vector<uint8_t> e0 = DecodeHex(patterns[150]);
+  std::copy(e0.begin(), e0.end(), one[0].Bytes.begin() + 0x300);
+  EXPECT_NE(CheckPattern(one, 150, patterns[150]).find("first match at 768"), std::string::npos);
+  EXPECT_NE(CheckPattern(one, 146, "0123456789ABCDEF").find("pattern not found"),
+            std::string::npos);
+  EXPECT_NE(CheckPattern(one, 146, "2e00").find("not an upper-case hex pattern"),
+            std::string::npos);
+  one[0] = builds[0];
+  one[0].Bytes.resize(one[0].Image.VscToVkOffset + 200);
+  EXPECT_NE(CheckPattern(one, 147, patterns[147]).find("does not fit"), std::string::npos);
+  // A variant's array pattern serves only that variant's builds.
+  std::string error;
+  std::map<int, std::string> chosen;
+  EXPECT_TRUE(ChoosePatterns(builds, 3, chosen, error)) << error;
+  EXPECT_EQ(chosen, patterns);
+}
+
+// Patching a copy with a remapped modifier key (left Shift as left Ctrl, right
+// Ctrl as the Application key, left Windows as nothing) and the comma patch
+// changes exactly the intended bytes, in every build.
+TEST(LayoutPatch, ChangesExactlyTheIntendedBytes) {
+  auto patterns = layout_test::ReadPatterns(PackageDir + "/patterns.txt");
+  const std::vector<layout_test::KeyChange> changes = {
+      {0x002A, 0x00A2}, {0xE01D, 0x015D}, {0xE05B, 0x00FF}};
+  for (const CLayoutBuild& b : LoadBuilds()) {
+    std::vector<uint8_t> image = b.Bytes;
+    ASSERT_TRUE(layout_test::Patch(image, patterns, b.Variant, changes, true)) << b.File;
+    std::vector<size_t> want = {b.Image.VscToVkOffset + 2 * 0x2A, b.Image.DecimalOffset,
+                                b.Image.DecimalOffset + 2};
+    for (int i = 0; i < b.Image.E0Count; ++i) {
+      uint8_t sc = b.Bytes[b.Image.E0Offset + 4 * i];
+      if (sc == 0x1D || sc == 0x5B) {
+        want.push_back(b.Image.E0Offset + 4 * i + 2);
+        want.push_back(b.Image.E0Offset + 4 * i + 3);
+      }
+    }
+    std::vector<size_t> changed;
+    for (size_t i = 0; i < image.size(); ++i)
+      if (image[i] != b.Bytes[i]) changed.push_back(i);
+    // The low byte of each changed value differs; a high byte only where the flags change.
+    for (size_t at : changed)
+      EXPECT_NE(std::find(want.begin(), want.end(), at), want.end()) << b.File << " byte " << at;
+    CLayoutImage patched;
+    ASSERT_TRUE(patched.Read(image)) << patched.Error();
+    EXPECT_EQ(image[patched.VscToVkOffset + 2 * 0x2A], 0xA2);
+    EXPECT_EQ(patched.CharOf(0x6E, 0), ',');
+    EXPECT_EQ(patched.CharOf(0x6E, 1), ',');
+    EXPECT_EQ(b.Image.CharOf(0x6E, 0), '.');
+  }
+}
+
+TEST(LayoutEmitter, SameSourceGivesTheSameText) {
+  CLayoutSource source = LoadSource();
+  CLayoutTables t;
+  std::string error;
+  ASSERT_TRUE(ResolveLayoutTables(source, 1, 2, t, error)) << error;
+  EXPECT_EQ(EmitLayoutC(t, "x"), EmitLayoutC(t, "x"));
+  // Group 1's alternative placement.
+  EXPECT_EQ(CharOfKey(t, 'W', 0), 0x0436);  // ж
+  EXPECT_EQ(CharOfKey(t, 'V', 1), 0x0412);  // В
+}
+
+}  // namespace
