@@ -244,4 +244,29 @@ TEST(LayoutEmitter, SameSourceGivesTheSameText) {
   EXPECT_EQ(CharOfKey(t, 'V', 1), 0x0412);  // В
 }
 
+// The companion documents: a manual with a title page and a chart of each of
+// the six group and variant pairs, key-cap labels for both groups, the page.
+TEST(LayoutDocuments, HoldEveryChartAndTheLetterTable) {
+  auto count = [](const std::vector<uint8_t>& pdf) {
+    std::string s(pdf.begin(), pdf.end());
+    int pages = 0;
+    for (size_t at = s.find("/Type /Page"); at != std::string::npos;
+         at = s.find("/Type /Page", at + 1))
+      pages += s.compare(at, 12, "/Type /Pages") != 0;
+    return pages;
+  };
+  std::vector<uint8_t> manual = layout_test::ReadBytes(PackageDir + "/documents/manual.pdf");
+  std::vector<uint8_t> caps = layout_test::ReadBytes(PackageDir + "/documents/keycaps.pdf");
+  std::vector<uint8_t> page = layout_test::ReadBytes(PackageDir + "/documents/page.html");
+  ASSERT_GT(manual.size(), 4u);
+  EXPECT_EQ(std::string(manual.begin(), manual.begin() + 4), "%PDF");
+  EXPECT_EQ(count(manual), 1 + 6);
+  EXPECT_EQ(count(caps), 2);
+  std::string html(page.begin(), page.end());
+  EXPECT_NE(html.find("<tr><td>W</td><td>\xD0\xB2</td><td>\xD0\xB6</td></tr>"),
+            std::string::npos);  // в, ж
+  // A fixed date instead of the time of the build.
+  EXPECT_NE(std::string(manual.begin(), manual.end()).find("20240101000000"), std::string::npos);
+}
+
 }  // namespace
