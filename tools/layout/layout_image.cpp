@@ -103,6 +103,27 @@ int CLayoutImage::Read(const std::vector<uint8_t>& bytes) {
         Bytes[co + 2] != 0x05 || Bytes[co + 7] != 0xC3)
       return Fail("AMD64 descriptor is not lea rax, [rip+tables]; ret");
     TablesRva = DescriptorRva + 7 + U32(co + 3);
+  } else if (Machine == 0x0200) {
+    // Exports name function descriptors {code, gp}. The code must be one MIB
+    // bundle: adds r8 = imm14, r1 (gp); nop.i; br.ret b0: it returns gp + imm14.
+    uint32_t d, codeRva, gpRva, bo;
+    if (!ReadPointer(DescriptorRva, codeRva) || !ReadPointer(DescriptorRva + 8, gpRva) ||
+        !RvaToOffset(DescriptorRva, 16, d) || !RvaToOffset(codeRva, 16, bo) || (codeRva & 15))
+      return Fail("IA64 function descriptor or its bundle outside the image");
+    unsigned __int128 v = 0;
+    for (int i = 15; i >= 0; --i) v = v << 8 | Bytes[bo + i];
+    const uint64_t mask = (uint64_t(1) << 41) - 1;
+    uint64_t s0 = uint64_t(v >> 5) & mask, s2 = uint64_t(v >> 87) & mask;
+    uint32_t templ = uint32_t(v & 31);
+    bool adds = (s0 >> 37) == 8 && (s0 >> 34 & 3) == 2 && (s0 >> 33 & 1) == 0 &&
+                (s0 >> 6 & 127) == 8 && (s0 >> 20 & 127) == 1 && (s0 & 63) == 0;
+    bool ret = (s2 >> 37) == 0 && (s2 >> 27 & 63) == 0x21 && (s2 >> 6 & 7) == 4 &&
+               (s2 >> 13 & 7) == 0 && (s2 & 63) == 0;
+    if ((templ != 0x10 && templ != 0x11) || !adds || !ret)
+      return Fail("IA64 descriptor code is not adds r8 = imm, gp; br.ret b0");
+    int32_t imm = int32_t((s0 >> 13 & 127) | (s0 >> 27 & 63) << 7 | (s0 >> 36 & 1) << 13);
+    if (imm & 0x2000) imm -= 0x4000;
+    TablesRva = uint32_t(int64_t(gpRva) + imm);
   } else {
     return Fail("unknown machine");
   }

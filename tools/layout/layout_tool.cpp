@@ -3,6 +3,9 @@
 //   layout_tool emit SOURCE OUTDIR
 //       writes the C source of every group and variant (layout-g<G>v<V>.c);
 //       files whose text is unchanged are left alone.
+//   layout_tool ia64 AMD64DLL SLOT OUTDLL
+//       writes the IA64 build of a slot from the AMD64 build of the same
+//       group and variant (see ia64_image.h).
 //   layout_tool check SOURCE PATTERNS MANIFEST DLL...
 //       reads every built library (named layout-NN.dll by catalogue entry),
 //       checks its machine, its tables against the source and the patched
@@ -10,10 +13,12 @@
 //
 // Exit code 0 on success; otherwise a message on stderr naming what failed.
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <sstream>
 
+#include "ia64_image.h"
 #include "layout_c_emitter.h"
 #include "layout_patterns.h"
 #include "layout_slots.h"
@@ -24,6 +29,7 @@ namespace {
 
 int Usage() {
   std::cerr << "usage: layout_tool emit SOURCE OUTDIR\n"
+               "       layout_tool ia64 AMD64DLL SLOT OUTDLL\n"
                "       layout_tool check SOURCE PATTERNS MANIFEST DLL...\n";
   return 2;
 }
@@ -192,12 +198,42 @@ int Check(const std::string& sourcePath, const std::string& patternsPath,
   return 0;
 }
 
+int Ia64(const std::string& amd64Path, const std::string& slotText, const std::string& outPath) {
+  std::string bytes;
+  int slot = std::atoi(slotText.c_str());
+  if (slot < 0 || slot >= LayoutSlots || LayoutSlotInfo(slot).Machine != 0x0200) {
+    std::cerr << "slot " << slotText << " is no IA64 slot\n";
+    return 1;
+  }
+  if (!ReadFile(amd64Path, bytes)) {
+    std::cerr << amd64Path << ": cannot read\n";
+    return 1;
+  }
+  size_t slash = outPath.find_last_of('/');
+  std::vector<uint8_t> image;
+  std::string error;
+  if (!MakeIa64Image(std::vector<uint8_t>(bytes.begin(), bytes.end()), LayoutSlotInfo(slot),
+                     slash == std::string::npos ? outPath : outPath.substr(slash + 1), image,
+                     error)) {
+    std::cerr << amd64Path << ": " << error << "\n";
+    return 1;
+  }
+  std::ofstream f(outPath, std::ios::binary | std::ios::trunc);
+  f.write(reinterpret_cast<const char*>(image.data()), std::streamsize(image.size()));
+  if (!f) {
+    std::cerr << outPath << ": cannot write\n";
+    return 1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) return Usage();
   std::string command = argv[1];
   if (command == "emit" && argc == 4) return Emit(argv[2], argv[3]);
+  if (command == "ia64" && argc == 5) return Ia64(argv[2], argv[3], argv[4]);
   if (command == "check" && argc >= 5)
     return Check(argv[2], argv[3], argv[4], std::vector<std::string>(argv + 5, argv + argc));
   return Usage();
