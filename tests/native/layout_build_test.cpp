@@ -293,10 +293,19 @@ TEST(LayoutIa64, ImageReadsWithAnIndependentPeReader) {
   char buffer[512];
   while (fgets(buffer, sizeof buffer, p)) report += buffer;
   EXPECT_EQ(pclose(p), 0) << report;
+  // The resources moved with their section: the resource compiler reads them back.
+  std::string resources;
+  p = popen(("x86_64-w64-mingw32-windres -i '" + copy + "' -O rc 2>&1").c_str(), "r");
+  ASSERT_NE(p, nullptr);
+  while (fgets(buffer, sizeof buffer, p)) resources += buffer;
+  EXPECT_EQ(pclose(p), 0) << resources;
+  EXPECT_NE(resources.find("1000, \"Russian - Phonetic\""), std::string::npos) << resources;
+  EXPECT_NE(resources.find("VALUE \"OriginalFilename\", \"kbdruphn.dll\""), std::string::npos)
+      << resources;
   std::remove(copy.c_str());
   for (const char* line :
        {"Subsystem\t\t00000001\t(NT native)", "[   0] KbdLayerDescriptor", ".text", ".data",
-        ".edata", ".reloc", "reloc    0 offset", "MajorSubsystemVersion\t6"})
+        ".edata", ".rsrc", ".reloc", "reloc    0 offset", "MajorSubsystemVersion\t6"})
     EXPECT_NE(report.find(line), std::string::npos) << line << "\n" << report;
   // The descriptor's two words are relocated addresses: code, then gp.
   EXPECT_NE(report.find("DIR64"), std::string::npos) << report;

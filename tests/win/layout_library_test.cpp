@@ -165,6 +165,12 @@ TEST(LayoutLibrary, EveryAmd64BuildGivesTheSourcesCharacters) {
         EXPECT_EQ(CharOf(tables, semicolonKey, Column(tables, 6)), 0xF001);
         EXPECT_EQ(DeadResult(tables, 0x00A8, 0x0435), 0x0451);
         EXPECT_EQ(DeadResult(tables, 0x00A8, L' '), 0x00A8);
+        // The display name "@file,-1000" refers to, and the language's name.
+        wchar_t text[64] = {};
+        EXPECT_GT(LoadStringW(layout.Module, 1000, text, 64), 0);
+        EXPECT_EQ(std::wstring(text), L"Russian - Phonetic");
+        EXPECT_GT(LoadStringW(layout.Module, 1100, text, 64), 0);
+        EXPECT_EQ(std::wstring(text), L"Russian (Russia)");
         ASSERT_NE(tables->pKeyNamesDead[0], nullptr);
         EXPECT_EQ(tables->pKeyNamesDead[0][0], 0x00A8);
       }

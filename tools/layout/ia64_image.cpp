@@ -61,6 +61,40 @@ struct BundleInit {
   }
 };
 
+// Moves a resource tree by delta: its data entries hold image addresses; the
+// directories and names hold offsets within the tree, which stay.
+bool MoveResources(std::vector<uint8_t>& r, int64_t delta, std::string& error) {
+  std::vector<uint32_t> directories = {0};
+  int visited = 0;
+  while (!directories.empty()) {
+    uint32_t d = directories.back();
+    directories.pop_back();
+    if (++visited > 256 || uint64_t(d) + 16 > r.size()) {
+      error = "malformed resource tree in the AMD64 build";
+      return false;
+    }
+    uint32_t count = uint32_t(r[d + 12] | r[d + 13] << 8) + uint32_t(r[d + 14] | r[d + 15] << 8);
+    for (uint32_t i = 0; i < count; ++i) {
+      uint32_t e = d + 16 + 8 * i;
+      if (uint64_t(e) + 8 > r.size()) {
+        error = "malformed resource tree in the AMD64 build";
+        return false;
+      }
+      uint32_t target = Read32(r, e + 4);
+      if (target & 0x80000000u) {
+        directories.push_back(target & 0x7FFFFFFFu);
+      } else if (uint64_t(target) + 16 <= r.size()) {
+        Writer w{r};
+        w.U32(target, uint32_t(int64_t(Read32(r, target)) + delta));
+      } else {
+        error = "malformed resource tree in the AMD64 build";
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 const uint8_t Ia64ReturnGpBundle[16] = {0x11, 0x40, 0x00, 0x02, 0x00, 0x21, 0x00, 0x00,
@@ -119,7 +153,21 @@ int MakeIa64Image(const std::vector<uint8_t>& amd64, const CLayoutSlot& slot,
     at += size;
   }
 
-  // Layout: headers, .text, .data, .edata, .reloc.
+  // The resources (display names, version), moved as a whole: only the data
+  // entries' addresses depend on where the section lies.
+  std::vector<uint8_t> rsrc;
+  uint32_t rsrcOldRva = Read32(amd64, opt + 112 + 2 * 8),
+           rsrcSize = Read32(amd64, opt + 112 + 2 * 8 + 4);
+  if (rsrcSize) {
+    uint32_t o;
+    if (!source.RvaToOffset(rsrcOldRva, rsrcSize, o)) {
+      error = "the AMD64 build's resources lie outside the image";
+      return 0;
+    }
+    rsrc.assign(amd64.begin() + o, amd64.begin() + o + rsrcSize);
+  }
+
+  // Layout: headers, .text, .data, .edata, .rsrc, .reloc.
   const uint32_t headerSize = FileAlignment;
   const uint32_t textRva = SectionAlignment, textSize = 16;
   const uint32_t dataRva = textRva + AlignUp(textSize, SectionAlignment);
@@ -130,7 +178,10 @@ int MakeIa64Image(const std::vector<uint8_t>& amd64, const CLayoutSlot& slot,
   const uint32_t exportDir = 0, functions = 40, names = 44, ordinals = 48, nameText = 50;
   const uint32_t functionText = nameText + uint32_t(dllName.size()) + 1;
   const uint32_t edataSize = functionText + uint32_t(function.size()) + 1;
-  const uint32_t relocNewRva = edataRva + AlignUp(edataSize, SectionAlignment);
+  const uint32_t rsrcRva = edataRva + AlignUp(edataSize, SectionAlignment);
+  const uint32_t relocNewRva = rsrcRva + AlignUp(uint32_t(rsrc.size()), SectionAlignment);
+  if (!rsrc.empty() && !MoveResources(rsrc, int64_t(rsrcRva) - int64_t(rsrcOldRva), error))
+    return 0;
   const int64_t delta = int64_t(dataRva) - int64_t(data->Rva);
 
   std::vector<uint32_t> newPointers;
@@ -159,12 +210,13 @@ int MakeIa64Image(const std::vector<uint8_t>& amd64, const CLayoutSlot& slot,
     const char* Name;
     uint32_t Rva, Size, FileOffset, Characteristics;
   };
-  Section sections[4] = {
+  std::vector<Section> sections = {
       {".text", textRva, textSize, 0, 0x60000020},
       {".data", dataRva, dataSize, 0, 0xC0000040},
       {".edata", edataRva, edataSize, 0, 0x40000040},
-      {".reloc", relocNewRva, relocSizeNew, 0, 0x42000040},
   };
+  if (!rsrc.empty()) sections.push_back({".rsrc", rsrcRva, uint32_t(rsrc.size()), 0, 0x40000040});
+  sections.push_back({".reloc", relocNewRva, relocSizeNew, 0, 0x42000040});
   uint32_t fileOffset = headerSize;
   for (Section& s : sections) {
     s.FileOffset = fileOffset;
@@ -181,13 +233,14 @@ int MakeIa64Image(const std::vector<uint8_t>& amd64, const CLayoutSlot& slot,
   out[np] = 'P';
   out[np + 1] = 'E';
   w.U16(np + 4, 0x0200);  // IA64
-  w.U16(np + 6, 4);
+  w.U16(np + 6, uint16_t(sections.size()));
   w.U16(np + 20, 240);
   w.U16(np + 22, 0x2022);  // executable image, large addresses, DLL
   w.U16(nopt, 0x20B);
   w.U8(nopt + 2, 2);
   w.U32(nopt + 4, AlignUp(textSize, FileAlignment));
   w.U32(nopt + 8, AlignUp(dataSize, FileAlignment) + AlignUp(edataSize, FileAlignment) +
+                      AlignUp(uint32_t(rsrc.size()), FileAlignment) +
                       AlignUp(relocSizeNew, FileAlignment));
   w.U32(nopt + 16, 0);  // no entry point
   w.U32(nopt + 20, textRva);
@@ -210,6 +263,10 @@ int MakeIa64Image(const std::vector<uint8_t>& amd64, const CLayoutSlot& slot,
   w.U32(nopt + 108, 16);
   w.U32(nopt + 112, edataRva + exportDir);
   w.U32(nopt + 116, edataSize);
+  if (!rsrc.empty()) {
+    w.U32(nopt + 112 + 2 * 8, rsrcRva);
+    w.U32(nopt + 112 + 2 * 8 + 4, uint32_t(rsrc.size()));
+  }
   w.U32(nopt + 112 + 5 * 8, relocNewRva);
   w.U32(nopt + 112 + 5 * 8 + 4, relocSizeNew);
   uint32_t sh = nopt + 240;
@@ -254,7 +311,8 @@ int MakeIa64Image(const std::vector<uint8_t>& amd64, const CLayoutSlot& slot,
   w.U16(e + ordinals, 0);
   std::copy(dllName.begin(), dllName.end(), out.begin() + e + nameText);
   std::copy(function.begin(), function.end(), out.begin() + e + functionText);
-  // .reloc
-  std::copy(reloc.begin(), reloc.end(), out.begin() + sections[3].FileOffset);
+  // .rsrc, .reloc
+  if (!rsrc.empty()) std::copy(rsrc.begin(), rsrc.end(), out.begin() + sections[3].FileOffset);
+  std::copy(reloc.begin(), reloc.end(), out.begin() + sections.back().FileOffset);
   return 1;
 }

@@ -13,3 +13,8 @@
 
 // The C text. Pointers take the width of the compiler's target.
 std::string EmitLayoutC(const CLayoutTables& tables, const std::string& title);
+
+// The resource script: string 1000 the layout's display name, 1100 its
+// language's name (what "@file,-1000" display names refer to), and the
+// version information of a keyboard driver.
+std::string EmitLayoutRc(const CLayoutSource& source, const std::string& description);

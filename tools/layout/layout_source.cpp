@@ -172,6 +172,7 @@ int CLayoutSource::Parse(const std::string& bytes) {
     KeyNameExt,
     KeyNameDead,
     Variant,
+    LanguageNames,
     Done
   } section = None;
   bool inGroup = false;
@@ -232,6 +233,8 @@ int CLayoutSource::Parse(const std::string& bytes) {
       inGroup = true;
       GroupName = TextOf(cells, 2);
       section = None;
+    } else if (key == "LANGUAGENAMES") {
+      section = LanguageNames;
     } else if (key == "ENDKBD") {
       ended = true;
     } else if (section == ShiftState) {
@@ -281,6 +284,10 @@ int CLayoutSource::Parse(const std::string& bytes) {
        : section == KeyNameExt ? KeyNamesExt
                                : KeyNamesDead)
           .push_back(name);
+    } else if (section == LanguageNames) {
+      if (cells.size() < 2 || !IsHex(cells[0]))
+        return Fail(lineNo, "a LANGUAGENAMES row is a language id and a name");
+      if ((HexValue(cells[0]) & 0xFFFF) == LanguageId) LanguageName = TextOf(cells, 1);
     } else if (section == Variant) {
       int vk = cells.size() == 2 ? VirtualKeyByName(Narrow(cells[1])) : -1;
       if (vk < 0 || !IsHex(cells[0]) || HexValue(cells[0]) >= 0x80)

@@ -56,6 +56,7 @@ class CLayoutSource {
   std::vector<std::u16string> VariantNames;
   std::vector<CDeadKeyTable> DeadKeys;
   std::vector<CKeyName> KeyNames, KeyNamesExt, KeyNamesDead;
+  std::u16string LanguageName;  // LANGUAGENAMES: the name of LanguageId's language
 
  private:
   int Fail(int line, const std::string& what);

@@ -1,7 +1,8 @@
 // The package builder's layout step.
 //
 //   layout_tool emit SOURCE OUTDIR
-//       writes the C source of every group and variant (layout-g<G>v<V>.c);
+//       writes the C source and resource script of every group and variant
+//       (layout-g<G>v<V>.c and .rc);
 //       files whose text is unchanged are left alone.
 //   layout_tool ia64 AMD64DLL SLOT OUTDLL
 //       writes the IA64 build of a slot from the AMD64 build of the same
@@ -82,7 +83,12 @@ int Emit(const std::string& sourcePath, const std::string& outDir) {
       std::string title = "Keyboard layout " + source.FileName + ", group " + std::to_string(g) +
                           ", variant " + std::to_string(v) + ".";
       std::string path = outDir + "/layout-g" + std::to_string(g) + "v" + std::to_string(v) + ".c";
-      if (!WriteIfChanged(path, EmitLayoutC(tables, title))) {
+      std::string rcPath =
+          outDir + "/layout-g" + std::to_string(g) + "v" + std::to_string(v) + ".rc";
+      std::string description =
+          "Keyboard layout library, variant " + std::to_string(v) + ", group " + std::to_string(g);
+      if (!WriteIfChanged(path, EmitLayoutC(tables, title)) ||
+          !WriteIfChanged(rcPath, EmitLayoutRc(source, description))) {
         std::cerr << path << ": cannot write\n";
         return 1;
       }
