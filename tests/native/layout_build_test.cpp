@@ -334,4 +334,42 @@ TEST(LayoutIa64, TheBundleReturnsGp) {
   EXPECT_NE(broken.Error().find("IA64 descriptor code"), std::string::npos) << broken.Error();
 }
 
+// Damaged input gets an error, never a read outside the buffer (the
+// sanitizer build runs this too): every prefix of a library and of the
+// source, and libraries with bytes overwritten all over.
+TEST(LayoutReaders, DamagedInputIsRefusedWithoutOverruns) {
+  for (int t : {0, 3, 4}) {
+    const std::vector<uint8_t> whole = layout_test::ReadBytes(EntryFile(t));
+    ASSERT_FALSE(whole.empty());
+    for (size_t n = 0; n < whole.size(); n += (n < 0x600 ? 1 : 7)) {
+      CLayoutImage image;
+      if (image.Read(std::vector<uint8_t>(whole.begin(), whole.begin() + n))) {
+        // A shortened image may still hold the tables; then it reads them fully.
+        EXPECT_GE(n, image.VscToVkOffset + 2u * image.VscToVkCount);
+      } else {
+        EXPECT_FALSE(image.Error().empty());
+      }
+    }
+    uint32_t seed = 12345;
+    for (int round = 0; round < 300; ++round) {
+      std::vector<uint8_t> bytes = whole;
+      for (int k = 0; k < 4; ++k) {
+        seed = seed * 1103515245u + 12345u;
+        bytes[(seed >> 8) % bytes.size()] = uint8_t(seed >> 3);
+      }
+      CLayoutImage image;
+      if (image.Read(bytes)) {
+        image.CharOf('A', 0);
+        image.DeadResult(0xA8, 0x0435);
+      }
+    }
+  }
+  const std::vector<uint8_t> text = layout_test::ReadBytes(LAYOUT_SOURCE_FILE);
+  for (size_t n = 0; n < text.size(); n += 13) {
+    CLayoutSource source;
+    EXPECT_FALSE(source.Parse(std::string(text.begin(), text.begin() + n)));
+    EXPECT_FALSE(source.Error().empty());
+  }
+}
+
 }  // namespace

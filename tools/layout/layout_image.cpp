@@ -18,8 +18,10 @@ int CLayoutImage::RvaToOffset(uint32_t rva, uint32_t size, uint32_t& offset) con
   for (const CPeSection& s : Sections) {
     uint64_t end = uint64_t(s.Rva) + s.FileSize;
     if (rva >= s.Rva && uint64_t(rva) + size <= end) {
-      offset = s.FileOffset + (rva - s.Rva);
-      return uint64_t(offset) + size <= Bytes.size();
+      uint64_t at = uint64_t(s.FileOffset) + (rva - s.Rva);
+      if (at + size > Bytes.size()) return 0;
+      offset = uint32_t(at);
+      return 1;
     }
   }
   return 0;
@@ -48,7 +50,10 @@ int CLayoutImage::Read(const std::vector<uint8_t>& bytes) {
   uint32_t opt = pe + 24;
   if (uint64_t(opt) + optSize + 40ull * sectionCount > Bytes.size())
     return Fail("truncated headers");
-  uint16_t magic = U16(opt);
+  // The optional header must reach the sixth data directory (relocations).
+  uint16_t magic = optSize >= 2 ? U16(opt) : 0;
+  const uint32_t needed = magic == 0x20B ? 112 + 6 * 8 : 96 + 6 * 8;
+  if (optSize < needed) return Fail("optional header too short");
   uint32_t dirs;
   if (magic == 0x10B) {
     PointerSize = 4;
@@ -61,7 +66,6 @@ int CLayoutImage::Read(const std::vector<uint8_t>& bytes) {
   } else {
     return Fail("unknown optional header");
   }
-  if (dirs + 16 > opt + optSize) return Fail("no export directory");
   uint32_t sec = opt + optSize;
   for (int i = 0; i < sectionCount; ++i, sec += 40) {
     CPeSection s;
