@@ -118,6 +118,16 @@ TEST(LayoutTables, KeysKeepTheKeyTableExceptWhereAVariantMovesThem) {
     uint8_t scancode;
     uint8_t vk;
   };
+  // A source that moves such a key is refused.
+  const std::string bad =
+      "KBD\tx\t\"x\"\nSHIFTSTATE\n0\n1\nLAYOUT\n10\tQ\t1\tq\tQ\nVARIANT\t1\t\"y\"\n3a\tQ\nENDKBD\n";
+  CLayoutSource broken;
+  ASSERT_TRUE(broken.Parse(bad)) << broken.Error();
+  CLayoutTables brokenTables;
+  std::string brokenError;
+  EXPECT_TRUE(ResolveLayoutTables(broken, 0, 0, brokenTables, brokenError)) << brokenError;
+  EXPECT_FALSE(ResolveLayoutTables(broken, 0, 1, brokenTables, brokenError));
+  EXPECT_NE(brokenError.find("scancode 58 is a key the installer remaps"), std::string::npos) << brokenError;
   const Case moved[] = {{0, 0x15, 'Y'}, {0, 0x2C, 'Z'}, {1, 0x15, 'Z'}, {1, 0x2C, 'Y'},
                         {2, 0x10, 'A'}, {2, 0x1E, 'Q'}, {2, 0x11, 'Z'}, {2, 0x2C, 'W'},
                         {2, 0x27, 'M'}, {2, 0x35, 0xBA}};

@@ -79,6 +79,18 @@ int ResolveLayoutTables(const CLayoutSource& source, int group, int variant, CLa
     if (r.Scancode >= 0) out.VscToVk[r.Scancode] = r.VirtualKey;
   for (const CScancodeChange& c : source.Variants[variant]) out.VscToVk[c.Scancode] = c.VirtualKey;
 
+  // The installer lets the user give these keys another function and compares
+  // the choice with its key table: the layout must leave them as that table says.
+  const uint8_t remappable[] = {0x2A, 0x36, 0x1D, 0x38, 0x56, 0x0F, 0x3A, 0x46, 0x45};
+  for (uint8_t sc : remappable)
+    for (int i = 0; i < KeyTableEndRow; ++i)
+      if (KeyTable[i].Scancode == sc && out.VscToVk[sc] != KeyTable[i].VirtualKey) {
+        error = "scancode " + std::to_string(sc) + " is a key the installer remaps; group " +
+                std::to_string(group) + " variant " + std::to_string(variant) +
+                " must leave its virtual key as the key table says";
+        return 0;
+      }
+
   // Every virtual key with characters must sit on some key, or its row is dead weight
   // and, worse, a sign of a typing error in the source.
   for (const CLayoutRow& r : rows) {
