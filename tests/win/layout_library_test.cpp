@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "layout_source.h"
+#include "layout_tables.h"
 #include "support/layout_patch.h"
 
 namespace {
@@ -174,6 +176,35 @@ TEST(LayoutLibrary, EveryAmd64BuildGivesTheSourcesCharacters) {
         ASSERT_NE(tables->pKeyNamesDead[0], nullptr);
         EXPECT_EQ(tables->pKeyNamesDead[0][0], 0x00A8);
       }
+}
+
+// Every key of the source, in every column, as the loaded library gives it
+// through its own pointers: the characters, the dead keys' results and the
+// scancode tables of each group and variant.
+TEST(LayoutLibrary, LoadedTablesMatchTheSourceKeyForKey) {
+  std::vector<uint8_t> text = layout_test::ReadBytes(LAYOUT_SOURCE_FILE);
+  CLayoutSource source;
+  ASSERT_TRUE(source.Parse(std::string(text.begin(), text.end()))) << source.Error();
+  for (int t : {4, 13 + 7, 26 + 10, 39 + 12, 39 + 13 + 4, 39 + 26 + 7}) {
+    SCOPED_TRACE("entry " + std::to_string(t));
+    CLayoutTables want;
+    std::string error;
+    ASSERT_TRUE(ResolveLayoutTables(source, t / 39, t % 39 / 13, want, error)) << error;
+    CLoadedLayout layout(WindowsPath(EntryPath(t)));
+    ASSERT_NE(layout.Tables, nullptr);
+    for (int sc = 0; sc < VscTableEntries; ++sc)
+      EXPECT_EQ(layout.Tables->pusVSCtoVK[sc], want.VscToVk[sc]) << sc;
+    for (const CCharTable& table : want.CharTables)
+      for (const CCharRow& row : table.Rows) {
+        if (row.VirtualKey == 0xFF) continue;
+        for (int c = 0; c < table.Columns; ++c)
+          EXPECT_EQ(CharOf(layout.Tables, row.VirtualKey, c), row.Chars[c])
+              << int(row.VirtualKey) << " " << c;
+      }
+    for (const CDeadKeyTable& dead : want.DeadKeys)
+      for (const auto& pair : dead.Pairs)
+        EXPECT_EQ(DeadResult(layout.Tables, dead.Accent, pair.first), pair.second);
+  }
 }
 
 // The installer's patches on a copy: left Ctrl moved onto Caps Lock and right
