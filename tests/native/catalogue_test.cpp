@@ -30,6 +30,35 @@ std::vector<uint32_t> InventoryIds() {
   return ids;
 }
 
+// The text of a record, as UTF-16 (UTF-8 records hold ASCII here or are
+// widened byte by byte, which keeps every '%' and conversion letter).
+std::u16string TextOf(const uint8_t* record) {
+  const uint32_t header = ReadLe32(record);
+  const uint32_t n = header & 0x1FFFFFFF;
+  std::u16string text;
+  for (uint32_t i = 0; i < n; ++i) {
+    if (header & 0x80000000u)
+      text += char16_t(record[4 + i]);
+    else
+      text += char16_t(record[4 + 2 * i] | record[5 + 2 * i] << 8);
+  }
+  return text;
+}
+
+// The conversion letters of a format string, in order ("%%" is none).
+std::string Conversions(const std::u16string& format) {
+  std::string letters;
+  for (size_t i = 0; i < format.size(); ++i) {
+    if (format[i] != u'%') continue;
+    ++i;
+    while (i < format.size() &&
+           std::u16string(u"-+ 0#$`.*0123456789Lhl").find(format[i]) != std::u16string::npos)
+      ++i;
+    if (i < format.size() && format[i] != u'%') letters += char(format[i]);
+  }
+  return letters;
+}
+
 class Package : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -139,6 +168,27 @@ TEST_F(Package, EveryFetchedIdResolvesInBothLanguages) {
     }
     EXPECT_EQ(missing, "") << "language " << ui << " lacks these ids";
   }
+  // Format strings carry exactly the conversions their callers pass, in
+  // order, in both languages.
+  const struct {
+    uint32_t id;
+    const char* conversions;
+  } formats[] = {{2, "ss"},      {12, "Xs"}, {48, "s"},  {49, "s"},  {62, "xss"},
+                 {63, "sxssxx"}, {65, "ss"}, {66, "s"},  {69, "ss"}, {97, "s"},
+                 {101, "s"},     {102, "s"}, {129, "s"}, {141, "s"}};
+  for (int ui = 0; ui < 2; ++ui) {
+    for (const auto& f : formats) {
+      const uint8_t* r = language[ui].Find(f.id);
+      if (!r) r = common.Find(f.id);
+      if (!r) r = extra.Find(f.id);
+      ASSERT_NE(r, nullptr) << f.id;
+      EXPECT_EQ(Conversions(TextOf(r)), f.conversions) << "id " << f.id << ", language " << ui;
+    }
+  }
+  // String 45 is looked for in an upper-cased path.
+  const std::u16string fragment = TextOf(common.Find(45));
+  for (char16_t c : fragment) EXPECT_FALSE(c >= u'a' && c <= u'z') << "string 45";
+
   // Multi-line texts keep CR LF between their lines (UTF-16 record).
   const uint8_t* message = language[0].Find(125);
   ASSERT_NE(message, nullptr);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "core/install.h"
 
@@ -40,6 +41,28 @@ TEST(EmbeddedPayload, EveryRoleResolves) {
   EXPECT_EQ(LanguageStringsEntry(2).Data, nullptr);
   EXPECT_EQ(LayoutEntry(2, 0, 0).Data, nullptr);
   EXPECT_EQ(LayoutEntry(1, 2, 12).Size, LayoutSizes[1][2][12]);
+}
+
+// Layout builds and companion files are present once the layout tools have
+// produced them; whatever is present must open with the program's key.
+TEST(EmbeddedPayload, EveryPresentEntryExtracts) {
+  CInstall install;
+  ASSERT_EQ(install.LoadPayload(), 1);
+  std::vector<PayloadEntry> entries = {LicenceEntry(0), LicenceEntry(1), ComponentFileEntry(),
+                                       PageFileEntry(), SharedFileEntry()};
+  for (int g = 0; g < LayoutGroups; ++g)
+    for (int v = 0; v < LayoutVariants; ++v)
+      for (int s = 0; s < LayoutSlots; ++s) entries.push_back(LayoutEntry(g, v, s));
+  int present = 0;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    if (entries[i].Size == 0) continue;
+    ++present;
+    uint32_t size = entries[i].Size;
+    uint8_t* plain = install.Guard.Extract(entries[i].Data, &size, nullptr);
+    EXPECT_NE(plain, nullptr) << "entry " << i;
+    delete[] plain;
+  }
+  EXPECT_GE(present, 2);  // the licences at least
 }
 
 TEST(EmbeddedPayload, ExtractionFailsOnceTheTablesAreReleased) {
