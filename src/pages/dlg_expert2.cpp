@@ -10,11 +10,11 @@ constexpr int IdCancel = 300;
 constexpr int IdBack = 301;
 constexpr int IdKeys1 = 303;
 
-const uint32_t Rows[] = {1601, 0x003A, 1602, 0x001D, 1603, 0xE068, 1604, 0xE067, 1605, 0xE065,
-                         1606, 0xE066, 1607, 0xE032, 1608, 0xE06C, 1609, 0xE06B, 1610, 0xE021,
-                         1611, 0xE030, 1612, 0xE02E, 1613, 0xE020, 1614, 0xE022, 1615, 0xE024,
-                         1616, 0xE010, 1617, 0xE019, 1618, 0xE06D, 1619, 0xE05F, 1620, 0xE05E,
-                         0,    0};
+const uint32_t Rows[] = {1601,   0x003A, 1602,   0x001D, 1603,   0xE068, 1604,   0xE067, 1605,
+                         0xE065, 1606,   0xE066, 1607,   0xE032, 1608,   0xE06C, 1609,   0xE06B,
+                         1610,   0xE021, 1611,   0xE030, 1612,   0xE02E, 1613,   0xE020, 1614,
+                         0xE022, 1615,   0xE024, 1616,   0xE010, 1617,   0xE019, 1618,   0xE06D,
+                         1619,   0xE05F, 1620,   0xE05E, 0,      0};
 
 // Scancodes a key can send instead, named by their keys; 0x00FF disables the
 // key. The first row is a placeholder.

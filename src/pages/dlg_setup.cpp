@@ -24,8 +24,8 @@ constexpr int IdBack = 301;
 constexpr int IdInstall = 206;
 constexpr int IdKeys2 = 304;
 
-const uint32_t SetupTexts[] = {300, 98,  301, 100, 313, 101, 206, 104, 1212, 106, 1205, 139,
-                               1213, 108, 314, 110, 316, 111, 317, 112, 303, 152, 304, 153, 0, 0};
+const uint32_t SetupTexts[] = {300, 98,  301, 100, 313, 101, 206, 104, 1212, 106, 1205, 139, 1213,
+                               108, 314, 110, 316, 111, 317, 112, 303, 152,  304, 153,  0,   0};
 const uint32_t HiddenControls[] = {IdKeys2, 0};
 const uint32_t VariantChoices[] = {113, 0, 114, 1, 115, 2, 0, 0};
 const uint32_t DecimalKeyChoices[] = {119, 0, 120, 1, 0, 0};
@@ -74,8 +74,7 @@ int CDlgSetup::OnInitDialog() {
   SetItemChecked(IdLayoutFlag, owner->GetOptLayoutFlag());
   FillLanguages();
   FillComboId(IdVariant, VariantChoices, static_cast<uint32_t>(owner->GetLayoutVariant()));
-  FillComboId(IdDecimalKey, DecimalKeyChoices,
-              static_cast<uint32_t>(owner->GetDecimalKeyChoice()));
+  FillComboId(IdDecimalKey, DecimalKeyChoices, static_cast<uint32_t>(owner->GetDecimalKeyChoice()));
   owner->SetLayoutLanguageName(currentLangName.IsWide() ? currentLangName.WideText(0) : u"");
   UpdateDefaultLabel();
 

@@ -14,12 +14,12 @@
 #include "ui/wnd_base.h"
 
 struct KeyPageTables {
-  uint32_t firstCheckId;     // the page's first row check box
-  const uint32_t* rows;      // combo id -> scancode
-  const uint32_t* choices;   // string id -> value; the first row is a placeholder
-  const uint32_t* texts;     // control id -> string id
-  const uint32_t* hidden;    // controls disabled and hidden at every initialisation
-  int editsTargetScancode;   // 0: VirtualKey (page 1), 1: TargetScancode (page 2)
+  uint32_t firstCheckId;    // the page's first row check box
+  const uint32_t* rows;     // combo id -> scancode
+  const uint32_t* choices;  // string id -> value; the first row is a placeholder
+  const uint32_t* texts;    // control id -> string id
+  const uint32_t* hidden;   // controls disabled and hidden at every initialisation
+  int editsTargetScancode;  // 0: VirtualKey (page 1), 1: TargetScancode (page 2)
 };
 
 namespace key_page {

@@ -59,7 +59,8 @@ int CWizard::CreateMainWindow() {
     mainWindow = nullptr;
     return 0;
   }
-  if (accelerators == nullptr) accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(AcceleratorTable));
+  if (accelerators == nullptr)
+    accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(AcceleratorTable));
   return 1;
 }
 
@@ -202,7 +203,8 @@ int CWizard::MsgBox(const wchar_t* msgText, UINT type) {
   GString caption;
   LoadText(93, caption);
   HWND ownerWindow = MainHwnd();
-  if (messageBoxHook != nullptr) return messageBoxHook(ownerWindow, msgText, WinText(caption), type);
+  if (messageBoxHook != nullptr)
+    return messageBoxHook(ownerWindow, msgText, WinText(caption), type);
   return MessageBoxW(ownerWindow, msgText, WinText(caption), type);
 }
 

@@ -113,9 +113,7 @@ class WizardTest : public ::testing::Test {
     Pump();
   }
 
-  HWND Page() const {
-    return wizard->currentPage != nullptr ? wizard->currentPage->hwnd : nullptr;
-  }
+  HWND Page() const { return wizard->currentPage != nullptr ? wizard->currentPage->hwnd : nullptr; }
   HWND Item(int id) const { return GetDlgItem(Page(), id); }
 
   void Click(int id) {
@@ -154,9 +152,7 @@ class WizardTest : public ::testing::Test {
 
   int FocusId() const { return GetDlgCtrlID(GetFocus()); }
 
-  int DefaultId() const {
-    return LOWORD(SendMessageW(Page(), DM_GETDEFID, 0, 0));
-  }
+  int DefaultId() const { return LOWORD(SendMessageW(Page(), DM_GETDEFID, 0, 0)); }
 
   LRESULT ComboCount(int id) const { return SendMessageW(Item(id), CB_GETCOUNT, 0, 0); }
   LRESULT ComboSel(int id) const { return SendMessageW(Item(id), CB_GETCURSEL, 0, 0); }

@@ -102,7 +102,8 @@ TEST_F(Flow, TheSamePageMessageTwiceCreatesThePageOnce) {
   EXPECT_EQ(Page(), keys);
   // Exactly one page window in the frame.
   int pages = 0;
-  for (HWND child = GetWindow(wizard->MainHwnd(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+  for (HWND child = GetWindow(wizard->MainHwnd(), GW_CHILD); child;
+       child = GetWindow(child, GW_HWNDNEXT))
     ++pages;
   EXPECT_EQ(pages, 1);
 }

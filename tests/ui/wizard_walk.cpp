@@ -65,15 +65,14 @@ void BuildTables(CInstall& install) {
   const struct {
     uint32_t id;
     const char16_t* name;
-  } keys[] = {{280, u"Left Shift"}, {281, u"Right Shift"}, {282, u"Left Ctrl"},
-              {283, u"Right Ctrl"}, {284, u"Left Alt"},    {285, u"Right Alt"},
-              {228, u"Left Win"},   {229, u"Right Win"},   {230, u"Menu"},
-              {317, u"Key 102"},    {167, u"Tab"},         {174, u"Caps Lock"},
-              {279, u"Scroll Lock"}, {278, u"Num Lock"},   {326, u"(nothing)"},
-              {176, u"Space"},      {175, u"Esc"},         {311, u"`"},
-              {189, u"Insert"},     {190, u"Delete"},      {180, u"Home"},
-              {179, u"End"},        {177, u"Page Up"},     {178, u"Page Down"},
-              {188, u"Print Screen"}, {173, u"Pause"}};
+  } keys[] = {
+      {280, u"Left Shift"},   {281, u"Right Shift"}, {282, u"Left Ctrl"}, {283, u"Right Ctrl"},
+      {284, u"Left Alt"},     {285, u"Right Alt"},   {228, u"Left Win"},  {229, u"Right Win"},
+      {230, u"Menu"},         {317, u"Key 102"},     {167, u"Tab"},       {174, u"Caps Lock"},
+      {279, u"Scroll Lock"},  {278, u"Num Lock"},    {326, u"(nothing)"}, {176, u"Space"},
+      {175, u"Esc"},          {311, u"`"},           {189, u"Insert"},    {190, u"Delete"},
+      {180, u"Home"},         {179, u"End"},         {177, u"Page Up"},   {178, u"Page Down"},
+      {188, u"Print Screen"}, {173, u"Pause"}};
   for (const auto& k : keys) extra.Wide(k.id, k.name);
   install.CommonStrings.Attach(common.Build(), common.Rows());
   install.ExtraStrings.Attach(extra.Build(), extra.Rows());
