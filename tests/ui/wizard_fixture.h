@@ -21,6 +21,7 @@ struct ShownBox {
   std::wstring text;
   std::wstring caption;
   UINT type;
+  int enabledControls;  // of the page on show when the box came up
 };
 
 class WizardTest : public ::testing::Test {
@@ -167,7 +168,12 @@ class WizardTest : public ::testing::Test {
   }
 
   static int AnswerBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type) {
-    current->boxes.push_back({owner, text, caption, type});
+    int enabled = 0;
+    if (HWND page = current->Page()) {
+      for (HWND child = GetWindow(page, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        enabled += IsWindowEnabled(child) ? 1 : 0;
+    }
+    current->boxes.push_back({owner, text, caption, type, enabled});
     if (current->answers.empty()) return IDOK;
     const int answer = current->answers.front();
     current->answers.pop_front();

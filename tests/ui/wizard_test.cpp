@@ -220,3 +220,67 @@ TEST_F(Flow, ProceduresBindOnlyTheirOwnKind) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every page is 318 x 172 dialog units, and its controls sit where the
+// layout puts them (a sample of each page's buttons).
+TEST_F(Flow, PagesHaveTheirTemplateSizesAndDefaultButtons) {
+  struct Case {
+    UINT message;
+    int defaultId;
+    RECT button;  // x, y, width, height of the default button, in dialog units
+  };
+  const Case cases[] = {
+      {0, 2, {201, 152, 109, 16}},
+      {WM_WIZ_NEXT, 1, {260, 152, 50, 16}},
+      {WM_WIZ_SETUP, 206, {260, 152, 50, 16}},
+      {WM_WIZ_KEYS1, 301, {201, 152, 50, 16}},
+      {WM_WIZ_KEYS2, 301, {201, 152, 50, 16}},
+      {WM_WIZ_DONE, 1213, {114, 152, 90, 16}},
+  };
+  Start();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.defaultId);
+    if (c.message != 0) Post(c.message);
+    RECT size = {0, 0, 318, 172};
+    MapDialogRect(Page(), &size);
+    RECT client;
+    GetClientRect(Page(), &client);
+    EXPECT_EQ(client.right, size.right);
+    EXPECT_EQ(client.bottom, size.bottom);
+    EXPECT_EQ(DefaultId(), c.defaultId);
+    // The dialog manager converts position and size separately.
+    RECT expected = c.button;
+    MapDialogRect(Page(), &expected);
+    expected.right += expected.left;
+    expected.bottom += expected.top;
+    RECT actual;
+    GetWindowRect(Item(c.defaultId), &actual);
+    MapWindowPoints(nullptr, Page(), reinterpret_cast<POINT*>(&actual), 2);
+    EXPECT_EQ(actual.left, expected.left);
+    EXPECT_EQ(actual.top, expected.top);
+    EXPECT_EQ(actual.right, expected.right);
+    EXPECT_EQ(actual.bottom, expected.bottom);
+  }
+  // The frame was sized once, around the first page.
+  RECT frame;
+  GetClientRect(wizard->MainHwnd(), &frame);
+  RECT page;
+  GetClientRect(Page(), &page);
+  EXPECT_EQ(frame.bottom, page.bottom + wizard->bandHeight);
+}
+
+// Esc reaches the page as command 2 through the dialog manager: on the
+// licence page that does nothing, and nothing asks to leave.
+TEST_F(Flow, EscOnAPageIsItsCommandTwo) {
+  Start();
+  Click(1);
+  HWND licence = Page();
+  Press(VK_ESCAPE);
+  EXPECT_EQ(Page(), licence);
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_FALSE(quit);
+}
+
+}  // namespace
