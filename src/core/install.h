@@ -167,6 +167,19 @@ class CInstall : public CInstallBase {
   // common, extra and both language string tables. 0 at the first failure.
   int LoadPayload();
 
+  // --- Used by the wizard pages ---
+  // The licence payload entry of a user-interface language (0 or 1).
+  PayloadEntry LicenceEntry(int language) const;
+  // Extracts a licence entry into `out` as text, without a leading UTF-8
+  // byte-order mark. 0 for a null or empty entry or a failed extraction.
+  int LicenceText(const uint8_t* entry, uint32_t storedSize, GString& out);
+  // The text part of LicenceText: UTF-8 bytes, a byte-order mark dropped.
+  static int AssignLicence(const uint8_t* data, uint32_t size, GString& out);
+  // The installation (or, in modify mode, the re-application of the options)
+  // and the removal; 1 on success. Both run synchronously.
+  int Install();
+  int Remove();
+
   uint16_t DefaultLayoutLangId = 0;
   uint16_t LayoutLangId = 0;
   int32_t OptDefaultLayout = 1;

@@ -1,0 +1,3 @@
+#include "pages/dlg_install_base.h"
+
+CDlgInstallBase::~CDlgInstallBase() = default;
