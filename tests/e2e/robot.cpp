@@ -2,6 +2,9 @@
 //   robot SETUP.EXE        starts it, waits for its wizard and closes it
 //                          through the close question; exit code 0 when the
 //                          program did so and ended with code 0
+//   robot SETUP.EXE text ID
+//                          prints the text of control ID of the first page,
+//                          then closes the program as above
 //   robot SETUP.EXE walk   walks the wizard: welcome, licence (accepted),
 //                          setup, key page 1, back to setup, install, finish.
 //                          Prints "PAGE <name>" when a page is on show and
@@ -126,6 +129,7 @@ int Fail(const char* what) {
 int wmain(int argc, wchar_t** argv) {
   if (argc < 2) return Fail("usage: robot SETUP.EXE [walk]");
   const bool walk = argc > 2 && std::wstring(argv[2]) == L"walk";
+  const int textId = argc > 3 && std::wstring(argv[2]) == L"text" ? _wtoi(argv[3]) : 0;
   std::wstring command = L"\"" + std::wstring(argv[1]) + L"\"";
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
@@ -149,6 +153,15 @@ int wmain(int argc, wchar_t** argv) {
       }
     }
   } else {
+    if (textId != 0) {
+      HWND control = WaitForControl(main, textId);
+      wchar_t text[256] = {};
+      if (control != nullptr) GetWindowTextW(control, text, 256);
+      char utf8[768] = {};
+      WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
+      std::printf("TEXT %s\n", utf8);
+      std::fflush(stdout);
+    }
     // Closing asks first; the answer Yes ends the program.
     PostMessageW(main, WM_CLOSE, 0, 0);
     HWND question = WaitForWindow(process.dwProcessId, L"#32770", 10000);
