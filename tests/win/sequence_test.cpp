@@ -19,6 +19,28 @@ TEST_F(Sequences, ModifyModeWithUnsavedOptionsLeavesTheLayoutAlone) {
   EXPECT_EQ(install.SharedInstallCount, 1);
 }
 
+// A failing file step stops the installation before the layout is staged and
+// before the package is counted; the earlier release's files are gone by then.
+TEST_F(Sequences, InstallationStopsAtTheFirstFailingStep) {
+  wchar_t documents[MAX_PATH];
+  ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, documents, CSIDL_PERSONAL, TRUE));
+  texts[77] = token + u" guide";
+  texts[42] = u".pdf";
+  UseTexts();
+  const std::u16string oldGuide = Utf16(documents) + u"\\" + texts[77] + u".pdf";
+  CloseHandle(CreateFileW(Win(oldGuide), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  install.InstallState = LegacyInstallState;
+  install.SharedInstallCount = 1;
+
+  EXPECT_EQ(install.Install(), 0);  // no package files to install: the file step fails
+  EXPECT_FALSE(Exists(oldGuide));
+  DeleteFileW(Win(oldGuide));
+  EXPECT_FALSE(Exists(folder + u"\\" + token + u".dll"));
+  EXPECT_TRUE(OurMoves().empty());
+  EXPECT_EQ(install.SharedInstallCount, 1);
+  EXPECT_EQ(install.Installed, 0);
+}
+
 TEST_F(Sequences, LegacyRemovalTouchesNoCounterAndSchedulesTheLayout) {
   install.InstallState = LegacyInstallState;
   install.SharedInstallCount = 2;
@@ -40,6 +62,15 @@ TEST_F(Sequences, LegacyRemovalTouchesNoCounterAndSchedulesTheLayout) {
   EXPECT_EQ(moves[0].second, u"");
   EXPECT_TRUE(EndsWith(moves[1].first, Text(final64)));
   EXPECT_EQ(moves[1].second, u"");
+
+  // 32-bit Windows has one layout file to delete.
+  RemovePendingMoves();
+  install.Is64BitWindows = 0;
+  install.ProcessorArchitecture = 0;
+  EXPECT_EQ(install.ScheduleLayoutDeletion(), 1);
+  ASSERT_EQ(install.BuildLayoutPaths(final32, final64, nullptr, nullptr), 1);
+  ASSERT_EQ(OurMoves().size(), 1u);
+  EXPECT_TRUE(EndsWith(OurMoves()[0].first, Text(final32)));
 }
 
 TEST_F(Sequences, RemovalCountsDownAndKeepsWhatOthersStillUse) {
