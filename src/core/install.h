@@ -5,7 +5,10 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "core/install_base.h"
 #include "core/key_table.h"
@@ -150,6 +153,38 @@ class CInstall : public CInstallBase {
   std::unique_ptr<uint8_t[]> ReadBinaryById(HKEY key, uint32_t valueNameId, uint32_t& size);
   void DeleteValueById(HKEY key, uint32_t valueNameId);
   int DeleteKeyById(HKEY parent, uint32_t subKeyId);
+
+  // The layout library: the builds that serve this system, the patterns that
+  // locate the patched regions, the system and staging paths, and the staged
+  // copies that replace the system's files at the next restart.
+  using RedirectionOffFunction = BOOL(WINAPI*)(PVOID*);
+  using RedirectionRestoreFunction = BOOL(WINAPI*)(PVOID);
+  // Absent builds (none for the slot, or no 64-bit build) are empty entries.
+  int SelectLayoutBuilds(PayloadEntry& build32, PayloadEntry& build64);
+  // The upper-case hex text of string `id` as bytes; 0 for a missing, empty or
+  // malformed text.
+  int DecodeHexPattern(uint32_t id, std::vector<uint8_t>& bytes);
+  // The library holding the calling thread's file-system redirection switch;
+  // an empty handle, with both functions null, when it or either function is
+  // missing.
+  Module LoadRedirectionControl(RedirectionOffFunction& off, RedirectionRestoreFunction& restore);
+  int BuildLayoutPaths(GString& final32, GString& final64, GString* staging32, GString* staging64);
+  int PatchAndStageLayout(const GString& finalPath, const GString& stagingPath,
+                          const PayloadEntry& build);
+  int InstallLayoutFiles();
+  // Registers moves (a null target: deletions) for the next restart. On 64-bit
+  // Windows the thread's redirection is off meanwhile, so that the system
+  // folder names the native one. Empty sources are skipped; results are not
+  // reported.
+  void MoveAtRestart(std::initializer_list<std::pair<const GString*, const GString*>> moves,
+                     DWORD flags);
+
+  // The installation and removal steps around the layout.
+  int ScheduleLayoutDeletion();
+  int RemoveOldVersionFiles(int scheduleLayoutFiles);
+  int InstallFiles();
+  int RegisterInputLanguage(uint16_t langId, int32_t makeDefault);
+  int UnregisterInputLanguage();
 
   // Install paths.
   int BuildPaths();

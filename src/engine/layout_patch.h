@@ -16,7 +16,8 @@ struct LayoutSlots {
 };
 
 // False when the system is not served.
-bool SelectLayoutSlots(int32_t osVersionCode, uint16_t architecture, LayoutSlots& slots);
+// (The elaborated name keeps it usable beside the catalogue's slot count.)
+bool SelectLayoutSlots(int32_t osVersionCode, uint16_t architecture, struct LayoutSlots& slots);
 
 // Upper-case hex pairs, high nibble first; an odd last digit is ignored. False
 // for an empty text or any other character.

@@ -1,14 +1,102 @@
-// The installation and removal sequences.
-#include "core/install.h"
+// The installation and removal sequences: which steps run, in which order,
+// and how the two package counters move.
+#include <shlobj.h>
 
+#include "core/install.h"
 #include "ui/wizard.h"
 
-// Not built yet: nothing is installed or removed, and both say so. The
-// installation still disables the page first, as the real one does, so the
-// page behaves the same either way.
 int CInstall::Install() {
   if (Wizard) Wizard->DisableAllControls();
-  return 0;
+
+  if (ModifyMode) {
+    // Only the options and chosen keys change; the layout is patched again
+    // only once they are recorded, so the two never disagree.
+    return SaveInstallInfo() && InstallLayoutFiles() ? 1 : 0;
+  }
+
+  if (InstallState == LegacyInstallState) RemoveOldVersionFiles(0);
+  if (!InstallFiles()) return 0;
+  if (!InstallLayoutFiles()) return 0;
+  // Not yet recorded under the shared key: this package counts from now on.
+  if (InstallState <= LegacyInstallState) ++SharedInstallCount;
+  if (!SaveInstallInfo()) return 0;
+  if (!RegisterLayoutKey()) return 0;
+  WriteScancodeMap();
+  RegisterInputLanguage(LayoutLangId, OptDefaultLayout);
+  if (OptUserToggleValues && !WriteToggleValues()) return 0;
+  Installed = 1;
+  return 1;
 }
 
-int CInstall::Remove() { return 0; }
+int CInstall::Remove() {
+  if (InstallState == LegacyInstallState) {
+    // An earlier release registered only the layout: no counters, no package
+    // records of ours.
+    RemoveOldVersionFiles(1);
+    UnregisterLayoutKey();
+    UnregisterInputLanguage();
+    Removed = 1;
+    return 1;
+  }
+
+  if (SharedInstallCount != 0) --SharedInstallCount;
+  if (ComponentRefCount != 0) --ComponentRefCount;
+  if (!ScheduleLayoutDeletion()) return 0;
+
+  auto deleteAll = [this](std::initializer_list<PathIndex> paths) {
+    for (PathIndex i : paths) {
+      if (Paths[i].Length() != 0) DeleteFileOrLater(Paths[i]);
+    }
+  };
+  if (ComponentRefCount == 0) {
+    deleteAll({OldComponentFile, OldComponentMenuLink, OldComponentDesktopLink});
+  }
+  if (SharedInstallCount == 0) {
+    deleteAll({OldTextFile, OldTextMenuLink, OldTextDesktopLink, OldPageMenuPointer,
+               OldPageDesktopPointer, OldSharedFile, OldSharedMenuLink, OldSharedDesktopLink,
+               OldPageFile});
+    UnregisterInputLanguage();
+  }
+  // The running program may be this copy: it then goes at the next restart.
+  deleteAll({OldSetupCopy, OldSetupMenuLink});
+  // Folders still holding something stay.
+  for (PathIndex i : {InstallDir, VendorDir, MenuDir, MenuVendorDir}) {
+    if (Paths[i].Length() != 0) RemoveFolder(Paths[i]);
+  }
+  UnregisterLayoutKey();
+  RemoveInstallInfo();
+  Removed = 1;
+  return 1;
+}
+
+int CInstall::ScheduleLayoutDeletion() {
+  GString final32, final64;
+  if (!BuildLayoutPaths(final32, final64, nullptr, nullptr)) return 0;
+  MoveAtRestart({{&final32, nullptr}, {&final64, nullptr}}, MOVEFILE_DELAY_UNTIL_REBOOT);
+  return 1;
+}
+
+int CInstall::RemoveOldVersionFiles(int scheduleLayoutFiles) {
+  GString documents, desktop;
+  GetSpecialFolder(CSIDL_PERSONAL, documents);
+  GetSpecialFolder(CSIDL_DESKTOP, desktop);
+  struct OldFile {
+    const GString* folder;
+    uint32_t nameId;
+    uint32_t extensionId;
+  };
+  const OldFile files[] = {
+      {&documents, 77, 42}, {&desktop, 77, 43}, {&documents, 78, 44}, {&desktop, 78, 43}};
+  for (const OldFile& f : files) {
+    GString name, extension, path;
+    // Without its folder or name the path would be relative: nothing to delete.
+    if (f.folder->Length() == 0 || !LoadText(f.nameId, name) || name.Length() == 0) continue;
+    LoadText(f.extensionId, extension);
+    path.Assign(*f.folder);
+    path.AppendPath(name);
+    path.Append(extension);
+    DeleteFileOrLater(path);
+  }
+  if (scheduleLayoutFiles && !ScheduleLayoutDeletion()) return 0;
+  return 1;
+}
