@@ -133,8 +133,11 @@ int CInstall::AssocExecutableContains(uint32_t assocId, uint32_t textId) {
   return path.Find(ScratchText, 0) >= 0 ? 1 : 0;
 }
 
-// Not built yet: starts nothing.
-int CInstall::LaunchAssociated() { return 0; }
+int CInstall::LaunchAssociated() {
+  GString document;
+  LoadText(95, document);
+  return OpenWithAssociatedProgram(41, 2, document);
+}
 
 HMODULE CInstall::LoadLibraryById(uint32_t libraryNameId) {
   GString name;

@@ -128,6 +128,25 @@ class CInstall : public CInstallBase {
   int EnsureFolder(const GString& path);
   int DeleteFileOrLater(const GString& path);
   int RemoveFolder(const GString& path);
+  int InstallFiles();
+
+  // Input language registration and the commands it runs.
+  int GetTempFolder(GString& out);
+  // A new empty file named with prefix string `prefixId` in `folder` (null:
+  // the temporary folder).
+  int MakeTempFileName(GString& out, uint32_t prefixId, const GString* folder);
+  // Formats string `formatId` with the arguments into a command line, starts
+  // it and waits at most a second. 1 unless the id is 0, started or not.
+  int RunCommand(uint32_t formatId, ...);
+  int RunCommandV(uint32_t formatId, va_list args);
+  int FindAssociatedProgram(uint32_t assocId, GString& out);
+  int OpenWithAssociatedProgram(uint32_t assocId, uint32_t formatId, const GString& argument);
+  int RegisterInputLanguage(uint16_t langId, int makeDefault);
+  int UnregisterInputLanguage();
+  // The companion files InstallFiles writes.
+  PayloadEntry ComponentPayload = ComponentFileEntry();
+  PayloadEntry SharedPayload = SharedFileEntry();
+  PayloadEntry PagePayload = PageFileEntry();
 
   // The registry records.
   int SaveInstallInfo();
@@ -182,9 +201,6 @@ class CInstall : public CInstallBase {
   // The installation and removal steps around the layout.
   int ScheduleLayoutDeletion();
   int RemoveOldVersionFiles(int scheduleLayoutFiles);
-  int InstallFiles();
-  int RegisterInputLanguage(uint16_t langId, int32_t makeDefault);
-  int UnregisterInputLanguage();
 
   // Install paths.
   int BuildPaths();
@@ -248,5 +264,6 @@ class CInstall : public CInstallBase {
 
  private:
   void LoadPackageRecords();
+  int SavePackageOptions(HKEY package);
   int AttachStrings(StringTable& table, const PayloadEntry& entry);
 };

@@ -2,6 +2,7 @@
 #include <shlobj.h>
 
 #include "core/install.h"
+#include "text/format.h"
 
 FileHandle CInstall::CreateFileForWrite(const GString& path) {
   FileHandle file;
@@ -77,4 +78,118 @@ int CInstall::DeleteFileOrLater(const GString& path) {
 int CInstall::RemoveFolder(const GString& path) {
   if (path.Length() == 0) return 0;
   return RemoveDirectoryW(WinText(path)) != 0;
+}
+
+namespace {
+
+bool SameText(const GString& a, const GString& b) {
+  if (a.Length() != b.Length()) return false;
+  for (int i = 0; i < a.Length(); ++i) {
+    if (a.WideText(0)[i] != b.WideText(0)[i]) return false;
+  }
+  return true;
+}
+
+void DeleteIfRecorded(const GString& path) {
+  if (path.Length() != 0) DeleteFileW(WinText(path));
+}
+
+}  // namespace
+
+// Everything but the layout file, in a fixed order; the first failure ends it
+// and what was made so far stays (the caller then writes no records).
+int CInstall::InstallFiles() {
+  GString icon, componentText, sharedText, textText;
+  LoadText(52, icon);
+  LoadText(121, componentText);
+  LoadText(35, sharedText);
+  LoadText(122, textText);
+
+  for (int folder : {VendorDir, InstallDir, MenuVendorDir, MenuDir}) {
+    if (!EnsureFolder(Paths[folder])) return 0;
+  }
+
+  // The setup copy and its shortcut are always replaced.
+  DeleteIfRecorded(Paths[OldSetupCopy]);
+  DeleteIfRecorded(Paths[OldSetupMenuLink]);
+
+  // This installation's earlier reference to the component is taken back here
+  // and counted again below, so a re-installation leaves the count as it was.
+  int wantDesktop = OptShortcuts;
+  if (Paths[OldComponentFile].Length() != 0) {
+    if (ComponentRefCount > 0) --ComponentRefCount;
+    if (!SameText(Paths[OldComponentFile], Paths[ComponentFile])) {
+      DeleteFileW(WinText(Paths[OldComponentFile]));
+    }
+  }
+  if (Paths[OldComponentMenuLink].Length() != 0 &&
+      !SameText(Paths[OldComponentMenuLink], Paths[ComponentMenuLink])) {
+    DeleteFileW(WinText(Paths[OldComponentMenuLink]));
+  }
+  if (Paths[OldComponentDesktopLink].Length() != 0 &&
+      !SameText(Paths[OldComponentDesktopLink], Paths[ComponentDesktopLink])) {
+    DeleteFileW(WinText(Paths[OldComponentDesktopLink]));
+    // A desktop shortcut the user had moves along, even with shortcuts off.
+    wantDesktop = 1;
+  }
+  if (!WritePayloadFile(Paths[ComponentFile], ComponentPayload)) return 0;
+  if (!CreateShortcut(Paths[ComponentFile], Paths[ComponentMenuLink], componentText, nullptr, 0)) {
+    return 0;
+  }
+  if (wantDesktop) {
+    if (!CreateShortcut(Paths[ComponentFile], Paths[ComponentDesktopLink], componentText, nullptr,
+                        0)) {
+      return 0;
+    }
+    ComponentDesktopLinkMade = 1;
+  }
+  ++ComponentRefCount;
+
+  // The shared file is installed once for all packages of this release.
+  if (SharedStamp < InstallStamp) {
+    DeleteIfRecorded(Paths[OldSharedFile]);
+    DeleteIfRecorded(Paths[OldSharedMenuLink]);
+    DeleteIfRecorded(Paths[OldSharedDesktopLink]);
+    if (!WritePayloadFile(Paths[SharedFile], SharedPayload)) return 0;
+    if (!CreateShortcut(Paths[SharedFile], Paths[SharedMenuLink], sharedText, nullptr, 0)) return 0;
+    if (OptShortcuts) {
+      if (!CreateShortcut(Paths[SharedFile], Paths[SharedDesktopLink], sharedText, nullptr, 0)) {
+        return 0;
+      }
+      SharedDesktopLinkMade = 1;
+    }
+  }
+
+  if (Paths[OldTextMenuLink].Length() == 0) {
+    if (!WriteTextFile(Paths[TextFile])) return 0;
+    if (!CreateShortcut(Paths[TextFile], Paths[TextMenuLink], textText, &icon, 0)) return 0;
+  }
+  if (OptShortcuts && Paths[OldTextDesktopLink].Length() == 0) {
+    const GString& target = Paths[OldTextFile].Length() != 0 ? Paths[OldTextFile] : Paths[TextFile];
+    if (target.Length() != 0) {
+      if (!CreateShortcut(target, Paths[TextDesktopLink], textText, &icon, 0)) return 0;
+      TextDesktopLinkMade = 1;
+    }
+  }
+
+  // The page file and its two pointers are a convenience: nothing here fails
+  // the installation.
+  if (Paths[OldPageMenuPointer].Length() == 0) {
+    GString format, pageName, pointer;
+    LoadText(69, format);
+    LoadText(80, pageName);
+    if (format.Length() != 0) {
+      Format(pointer, format.WideText(0), Paths[InstallDir].WideText(0), pageName.WideText(0));
+    }
+    pointer.ToNarrow(0);
+    WritePayloadFile(Paths[PageFile], PagePayload);
+    for (int path : {PageMenuPointer, PageDesktopPointer}) {
+      FileHandle file = CreateFileForWrite(Paths[path]);
+      if (file) WriteText(file.Get(), pointer);
+    }
+  }
+
+  if (!CopyFileW(WinText(Paths[SetupSelf]), WinText(Paths[SetupCopy]), FALSE)) return 0;
+  return CreateShortcut(Paths[SetupCopy], Paths[SetupMenuLink], Paths[SetupLinkName],
+                        &Paths[SetupCopy], 0);
 }

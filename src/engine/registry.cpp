@@ -2,6 +2,7 @@
 // layout registration, the scancode map and the per-user toggle values.
 #include "core/install.h"
 #include "core/key_map.h"
+#include "text/format.h"
 
 namespace {
 
@@ -234,6 +235,95 @@ int CInstall::SetMachineString(uint32_t keyId, uint32_t valueNameId, uint32_t da
   return SetStringDataById(key.Get(), valueNameId, dataId);
 }
 
-// Not built yet: needs the formatting of the prior-layout text. Nothing is
-// written, and it says so.
-int CInstall::SaveInstallInfo() { return 0; }
+// The options the package key carries in every mode, then the chosen keys.
+int CInstall::SavePackageOptions(HKEY package) {
+  const std::pair<uint32_t, int32_t> options[] = {
+      {158, LayoutVariant}, {159, DecimalKeyChoice}, {155, OptLayoutFlag}, {156, SavedLayoutFlag}};
+  for (const auto& [name, value] : options) {
+    if (!SetDwordById(package, name, uint32_t(value))) return 0;
+  }
+  uint32_t size = 0;
+  std::unique_ptr<uint8_t[]> pairs = PackKeyMap(size);
+  if (pairs) SetBinaryById(package, 157, pairs.get(), size);
+  return 1;
+}
+
+int CInstall::SaveInstallInfo() {
+  if (ModifyMode) {
+    // Only the options change; a package that was never recorded is not
+    // recorded half-way now.
+    RegistryKey software = OpenKeyById(HKEY_LOCAL_MACHINE, SoftwareKeyId, KEY_WRITE);
+    RegistryKey vendor = OpenKeyById(software.Get(), VendorKeyId, KEY_WRITE);
+    RegistryKey shared = OpenKeyById(vendor.Get(), SharedKeyId, KEY_WRITE);
+    RegistryKey packages = OpenKeyById(shared.Get(), PackagesKeyId, KEY_WRITE);
+    RegistryKey package = OpenKeyById(packages.Get(), PackageKeyId, KEY_WRITE);
+    if (!package) return 0;
+    return SavePackageOptions(package.Get());
+  }
+
+  // The layout the user had before the first installation is recorded once;
+  // later installations must not overwrite it with this package's own layout.
+  GString priorLayout;
+  const bool firstInstallation = Paths[SavedPriorLayout].Length() == 0;
+  if (firstInstallation) {
+    const LANGID language = GetUserDefaultLangID();
+    wchar_t layoutName[10] = {};  // eight hex digits and the NUL fit
+    if (!GetKeyboardLayoutNameW(layoutName)) return 0;
+    GString format;
+    if (!LoadText(12, format) || !Format(priorLayout, format.WideText(0), int(language),
+                                         reinterpret_cast<const char16_t*>(layoutName))) {
+      return 0;
+    }
+  }
+
+  RegistryKey software = OpenKeyById(HKEY_LOCAL_MACHINE, SoftwareKeyId, KEY_WRITE);
+  if (!software) return 0;
+  RegistryKey vendor = CreateKeyById(software.Get(), VendorKeyId, KEY_WRITE);
+  RegistryKey shared = CreateKeyById(vendor.Get(), SharedKeyId, KEY_WRITE);
+  if (!shared) return 0;
+  HKEY s = shared.Get();
+  if (firstInstallation && !SetStringById(s, 11, priorLayout)) return 0;
+  if (!SetDwordById(s, 21, uint32_t(SharedInstallCount))) return 0;
+  if (Paths[OldTextMenuLink].Length() == 0) {
+    if (!SetStringById(s, 73, Paths[TextMenuLink]) || !SetStringById(s, 72, Paths[TextFile])) {
+      return 0;
+    }
+  }
+  if (TextDesktopLinkMade && !SetStringById(s, 74, Paths[TextDesktopLink])) return 0;
+  if (Paths[OldPageMenuPointer].Length() == 0) {
+    if (!SetStringById(s, 75, Paths[PageMenuPointer]) ||
+        !SetStringById(s, 76, Paths[PageDesktopPointer]) ||
+        !SetStringById(s, 79, Paths[PageFile])) {
+      return 0;
+    }
+  }
+  if (SharedStamp < InstallStamp) {
+    if (!SetStringById(s, 31, Paths[SharedFile]) || !SetStringById(s, 32, Paths[SharedMenuLink])) {
+      return 0;
+    }
+    if (SharedDesktopLinkMade && !SetStringById(s, 33, Paths[SharedDesktopLink])) return 0;
+    SetDwordById(s, 34, uint32_t(InstallStamp));
+  }
+
+  {
+    RegistryKey components = CreateKeyById(s, ComponentsKeyId, KEY_WRITE);
+    RegistryKey component = CreateKeyById(components.Get(), ComponentKeyId, KEY_WRITE);
+    HKEY c = component.Get();
+    if (!SetStringById(c, 25, Paths[ComponentFile]) ||
+        !SetStringById(c, 26, Paths[ComponentMenuLink]) ||
+        (ComponentDesktopLinkMade && !SetStringById(c, 27, Paths[ComponentDesktopLink])) ||
+        !SetDwordById(c, 28, uint32_t(InstallStamp)) ||
+        !SetDwordById(c, 29, uint32_t(ComponentRefCount))) {
+      return 0;
+    }
+  }
+
+  RegistryKey packages = CreateKeyById(s, PackagesKeyId, KEY_WRITE);
+  RegistryKey package = CreateKeyById(packages.Get(), PackageKeyId, KEY_WRITE);
+  HKEY p = package.Get();
+  if (!SetStringById(p, 37, Paths[SetupCopy]) || !SetStringById(p, 38, Paths[SetupMenuLink]) ||
+      !SetDwordById(p, 39, uint32_t(InstallStamp))) {
+    return 0;
+  }
+  return SavePackageOptions(p);
+}

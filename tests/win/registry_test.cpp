@@ -21,6 +21,13 @@ class RegistryRecords : public ::testing::Test {
   void SetUp() override {
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, kRoot);
     RegDeleteTreeW(HKEY_CURRENT_USER, kRoot);
+    AttachStrings(install);
+    for (const wchar_t* key : {L"\\Layouts", L"\\Note", L"\\Scancode", L"\\Software"}) {
+      Create(HKEY_LOCAL_MACHINE, std::wstring(kRoot) + key);
+    }
+  }
+
+  static void AttachStrings(CInstall& install) {
     TableBuilder common;
     const std::u16string root = U16(kRoot);
     common.Wide(3, root + u"\\Layouts")
@@ -42,16 +49,14 @@ class RegistryRecords : public ::testing::Test {
         .Wide(50, u"note")
         .Wide(51, u"note for 2000")
         .Wide(59, u"RegDeleteKeyExW")
-        .Wide(145, u"advapi32.dll");
+        .Wide(145, u"advapi32.dll")
+        .Wide(12, u"%04x:%s");
     for (uint32_t id : {6u,  11u, 14u, 15u, 16u, 17u,  18u,  19u,  20u,  21u, 25u, 26u,
                         27u, 28u, 29u, 31u, 32u, 33u,  34u,  37u,  38u,  39u, 71u, 72u,
                         73u, 74u, 75u, 76u, 79u, 155u, 156u, 157u, 158u, 159u}) {
       common.Wide(id, Name(id));
     }
     ASSERT_EQ(install.CommonStrings.Attach(common.Build(), common.Rows()), 1);
-    for (const wchar_t* key : {L"\\Layouts", L"\\Note", L"\\Scancode", L"\\Software"}) {
-      Create(HKEY_LOCAL_MACHINE, std::wstring(kRoot) + key);
-    }
   }
 
   void TearDown() override {
@@ -251,6 +256,107 @@ TEST_F(RegistryRecords, ToggleValuesNeedTheirKey) {
   Create(HKEY_CURRENT_USER, std::wstring(kRoot) + L"\\Toggle");
   ASSERT_EQ(install.WriteToggleValues(), 1);
   EXPECT_EQ(Read(HKEY_CURRENT_USER, L"\\Toggle", 16, REG_SZ), (std::vector<uint8_t>{'3', 0, 0, 0}));
+}
+
+// What an installation leaves, as InstallFiles would have set it up.
+void SetUpNewInstallation(CInstall& install) {
+  auto set = [&](int index, const char16_t* text) { install.Paths[index].AssignWide(text); };
+  set(TextFile, u"C:\\text.txt");
+  set(TextMenuLink, u"C:\\text.lnk");
+  set(TextDesktopLink, u"C:\\desk\\text.lnk");
+  set(PageMenuPointer, u"C:\\page.url");
+  set(PageDesktopPointer, u"C:\\desk\\page.url");
+  set(PageFile, u"C:\\page.htm");
+  set(SharedFile, u"C:\\shared.exe");
+  set(SharedMenuLink, u"C:\\shared.lnk");
+  set(SharedDesktopLink, u"C:\\desk\\shared.lnk");
+  set(ComponentFile, u"C:\\component.exe");
+  set(ComponentMenuLink, u"C:\\component.lnk");
+  set(ComponentDesktopLink, u"C:\\desk\\component.lnk");
+  set(SetupCopy, u"C:\\setup.exe");
+  set(SetupMenuLink, u"C:\\setup.lnk");
+  install.TextDesktopLinkMade = 1;
+  install.SharedDesktopLinkMade = 1;
+  install.ComponentDesktopLinkMade = 1;
+  install.ComponentRefCount = 4;
+  install.SharedInstallCount = 2;
+  install.LayoutVariant = 2;
+  install.DecimalKeyChoice = 1;
+  install.OptLayoutFlag = 1;
+  install.FindWorkingKey(0x003A)->VirtualKey = 0x00A2;
+}
+
+TEST_F(RegistryRecords, SavedRecordsAreReadBack) {
+  SetUpNewInstallation(install);
+  ASSERT_EQ(install.SaveInstallInfo(), 1);
+
+  CInstall later;
+  AttachStrings(later);
+  later.LoadInstallInfo();
+  EXPECT_EQ(later.InstallState, InstallStamp);
+  EXPECT_EQ(later.SharedInstallCount, 2);
+  EXPECT_EQ(later.SharedStamp, InstallStamp);
+  EXPECT_EQ(later.ComponentStamp, InstallStamp);
+  EXPECT_EQ(later.ComponentRefCount, 4);
+  for (int path : {TextFile, TextMenuLink, TextDesktopLink, PageMenuPointer, PageDesktopPointer,
+                   PageFile, SharedFile, SharedMenuLink, SharedDesktopLink, ComponentFile,
+                   ComponentMenuLink, ComponentDesktopLink, SetupCopy, SetupMenuLink}) {
+    EXPECT_EQ(later.Paths[path - 1].WideText(0), PathText(path)) << path;
+  }
+  EXPECT_EQ(later.LayoutVariant, 2);
+  EXPECT_EQ(later.DecimalKeyChoice, 1);
+  EXPECT_EQ(later.OptLayoutFlag, 1);
+  EXPECT_EQ(later.FindWorkingKey(0x003A)->VirtualKey, 0x00A2);
+
+  // The user's layout before the package: language as four hex digits, then
+  // the active layout's name.
+  wchar_t layoutName[KL_NAMELENGTH] = {};
+  ASSERT_TRUE(GetKeyboardLayoutNameW(layoutName));
+  wchar_t expected[64];
+  swprintf(expected, 64, L"%04x:%ls", unsigned(GetUserDefaultLangID()), layoutName);
+  EXPECT_EQ(std::u16string(later.Paths[SavedPriorLayout].WideText(0)), U16(expected));
+}
+
+TEST_F(RegistryRecords, RecordsOfEarlierInstallationsAreKept) {
+  PutFullRecords();
+  install.LoadInstallInfo();
+  SetUpNewInstallation(install);
+  install.TextDesktopLinkMade = 0;
+  install.SharedDesktopLinkMade = 0;
+  ASSERT_EQ(install.SaveInstallInfo(), 1);
+
+  const std::wstring shared = L"\\Software\\Vendor\\Shared";
+  auto text = [](const std::wstring& t) {
+    std::vector<uint8_t> bytes(reinterpret_cast<const uint8_t*>(t.c_str()),
+                               reinterpret_cast<const uint8_t*>(t.c_str() + t.size() + 1));
+    return bytes;
+  };
+  // The first installation's prior layout, text, page and shared records stay.
+  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, shared, 11, REG_SZ), text(L"prior"));
+  for (uint32_t id : {72u, 73u, 74u, 75u, 76u, 79u, 31u, 32u, 33u}) {
+    EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, shared, id, REG_SZ), text(L"shared " + std::to_wstring(id)))
+        << id;
+  }
+  // The component and the package are this installation's.
+  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, shared + L"\\Components\\Component", 25, REG_SZ),
+            text(L"C:\\component.exe"));
+  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, shared + L"\\Packages\\Package", 37, REG_SZ),
+            text(L"C:\\setup.exe"));
+}
+
+TEST_F(RegistryRecords, ModifyModeRewritesOnlyThePackageOptions) {
+  install.ModifyMode = 1;
+  install.LayoutVariant = 2;
+  EXPECT_EQ(install.SaveInstallInfo(), 0);  // no package recorded: nothing is created
+  EXPECT_FALSE(Exists(L"\\Software\\Vendor"));
+
+  PutFullRecords();
+  ASSERT_EQ(install.SaveInstallInfo(), 1);
+  const std::wstring package = L"\\Software\\Vendor\\Shared\\Packages\\Package";
+  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, package, 158, REG_DWORD), (std::vector<uint8_t>{2, 0, 0, 0}));
+  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, package, 37, REG_SZ).size(), sizeof L"C:\\setup copy.exe");
+  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, L"\\Software\\Vendor\\Shared", 21, REG_DWORD),
+            (std::vector<uint8_t>{2, 0, 0, 0}));
 }
 
 TEST_F(RegistryRecords, PostChangeNoteByVersion) {

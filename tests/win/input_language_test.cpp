@@ -1,0 +1,182 @@
+// The settings-file commands and the process layer under them, with harmless
+// system commands standing in for the real one.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "core/install.h"
+#include "support/table_builder.h"
+
+namespace {
+
+std::u16string U16(const std::wstring& s) { return std::u16string(s.begin(), s.end()); }
+
+std::string ReadAll(const std::wstring& path) {
+  std::ifstream in(path.c_str(), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+bool FileExists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+class InputLanguage : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    folder = std::wstring(temp) + L"setup-input-language-test";
+    Clean();
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    copy = folder + L"\\settings.txt";
+    // The command copies the settings file where the test can read it.
+    strings.Wide(47, u"kls")
+        .Wide(49, u"cmd.exe /c copy /y \"%s\" \"" + U16(copy) + u"\"")
+        .Wide(62, u"62 %04x %s [%s]")
+        .Wide(63, u"63 %s %04x %s [%s] %d %x")
+        .Wide(64, u"default")
+        .Wide(65, u"65 [%s][%s]")
+        .Wide(66, u"66 [%s]")
+        .Wide(85, u"a0010419")
+        .Wide(2, u"\"%s\" %s");
+    Attach();
+  }
+  void TearDown() override {
+    SetCurrentDirectoryW(L"C:\\");
+    Clean();
+  }
+  void Clean() {
+    for (const wchar_t* name : {L"\\settings.txt", L"\\ran.txt", L"\\cmd.exe"}) {
+      DeleteFileW((folder + name).c_str());
+    }
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\kls*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+      do DeleteFileW((folder + L"\\" + found.cFileName).c_str());
+      while (FindNextFileW(search, &found));
+      FindClose(search);
+    }
+    RemoveDirectoryW(folder.c_str());
+  }
+  void Attach() { ASSERT_EQ(install.CommonStrings.Attach(strings.Build(), strings.Rows()), 1); }
+
+  std::wstring folder;
+  std::wstring copy;
+  TableBuilder strings;
+  CInstall install;
+};
+
+TEST_F(InputLanguage, RegistrationFillsTheTemplateForTheSystem) {
+  struct Case {
+    int os;
+    const char16_t* locale;  // string 90
+    int makeDefault;
+    const char* expected;  // null: nothing is run
+  };
+  const Case cases[] = {
+      {52, u"ru-RU", 1, nullptr},  // before Vista the registry does it all
+      {60, u"ru-RU", 1, "62 0419 a0010419 [default]"},
+      {61, u"", 0, "62 0419 a0010419 []"},  // the default text is empty, not absent
+      {62, u"", 1, "62 0419 a0010419 [default]"},
+      {62, u"ru-RU", 0, "63 ru-RU 0419 a0010419 [] 1049 419"},
+  };
+  for (const Case& c : cases) {
+    DeleteFileW(copy.c_str());
+    strings.Wide(90, c.locale);
+    Attach();
+    install.OsVersionCode = c.os;
+    EXPECT_EQ(install.RegisterInputLanguage(0x0419, c.makeDefault), 1) << c.os;
+    if (c.expected == nullptr) {
+      EXPECT_FALSE(FileExists(copy)) << c.os;
+    } else {
+      EXPECT_EQ(ReadAll(copy), c.expected) << c.os;
+    }
+  }
+}
+
+TEST_F(InputLanguage, RemovalOnlyForTheLastPackage) {
+  struct Case {
+    int os;
+    int32_t packages;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {61, 2, nullptr},  // others still use the registration
+      {61, 1, "66 []"},
+      {61, 0, "66 []"},
+      {52, 1, "65 [][]"},
+  };
+  for (const Case& c : cases) {
+    DeleteFileW(copy.c_str());
+    install.OsVersionCode = c.os;
+    install.SharedInstallCount = c.packages;
+    EXPECT_EQ(install.UnregisterInputLanguage(), 1) << c.os << " " << c.packages;
+    if (c.expected == nullptr) {
+      EXPECT_FALSE(FileExists(copy));
+    } else {
+      EXPECT_EQ(ReadAll(copy), c.expected) << c.os << " " << c.packages;
+    }
+  }
+}
+
+TEST_F(InputLanguage, SettingsFileIsTemporary) {
+  GString path;
+  EXPECT_EQ(install.MakeTempFileName(path, 0, nullptr), 0);
+  GString target;
+  target.AssignWide(U16(folder).c_str());
+  ASSERT_EQ(install.MakeTempFileName(path, 47, &target), 1);
+  const std::wstring made(path.WideText(0), path.WideText(0) + path.Length());
+  EXPECT_EQ(made.rfind(folder + L"\\kls", 0), 0u);
+  EXPECT_TRUE(FileExists(made));  // made empty, so the name stays taken
+
+  GString temp;
+  ASSERT_EQ(install.GetTempFolder(temp), 1);
+  EXPECT_EQ(temp.WideText(0)[temp.Length() - 1], u'\\');
+
+  // After registration the settings file is gone again.
+  install.OsVersionCode = 61;
+  ASSERT_EQ(install.RegisterInputLanguage(0x0419, 1), 1);
+  WIN32_FIND_DATAW found;
+  std::wstring tempText(temp.WideText(0), temp.WideText(0) + temp.Length());
+  HANDLE search = FindFirstFileW((tempText + L"kls*").c_str(), &found);
+  EXPECT_EQ(search, INVALID_HANDLE_VALUE);
+  if (search != INVALID_HANDLE_VALUE) FindClose(search);
+}
+
+TEST_F(InputLanguage, BareProgramNamesComeFromTheSystemFolder) {
+  // A planted program of the same name in the current folder: were it the one
+  // started, it could not run and nothing would be written.
+  std::ofstream((folder + L"\\cmd.exe").c_str(), std::ios::binary) << "not a program";
+  ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));
+  const std::wstring ran = folder + L"\\ran.txt";
+  strings.Wide(3, u"cmd /c echo ran>\"%s\"").Wide(4, u"cmd.exe /c exit");
+  Attach();
+
+  const DWORD started = GetTickCount();
+  EXPECT_EQ(install.RunCommand(3, U16(ran).c_str()), 1);
+  EXPECT_EQ(ReadAll(ran), "ran\r\n");
+  EXPECT_EQ(install.RunCommand(4), 1);
+  EXPECT_LT(GetTickCount() - started, 2500u);
+
+  // Nothing to start is not reported; no command at all is.
+  strings.Wide(5, u"no-such-program.exe");
+  Attach();
+  EXPECT_EQ(install.RunCommand(5), 1);
+  EXPECT_EQ(install.RunCommand(0), 0);
+}
+
+TEST_F(InputLanguage, AssociatedProgramNeedsItsAssociation) {
+  GString program;
+  EXPECT_EQ(install.FindAssociatedProgram(41, program), 0);  // no string 41
+  strings.Wide(41, u".setup-test-no-such-type");
+  Attach();
+  EXPECT_EQ(install.FindAssociatedProgram(41, program), 0);
+  EXPECT_EQ(program.Length(), 0);
+  EXPECT_EQ(install.LaunchAssociated(), 0);
+}
+
+}  // namespace
