@@ -11,9 +11,9 @@
 
 namespace {
 
-Bytes TestBlob(uint8_t seed) {
+Bytes TestBlob(uint8_t start) {
   Bytes blob(968);
-  for (size_t i = 0; i < blob.size(); ++i) blob[i] = uint8_t(i * 31 + seed);
+  for (size_t i = 0; i < blob.size(); ++i) blob[i] = uint8_t(i * 31 + start);
   return blob;
 }
 

@@ -71,7 +71,7 @@ const char* Name(Difference d) {
   return "?";
 }
 
-struct Spec {
+struct Conversion {
   std::string flags;
   int width = -1;      // -1: none
   int precision = -1;  // -1: none
@@ -86,9 +86,9 @@ struct Spec {
   bool Has(char flag) const { return flags.find(flag) != std::string::npos; }
 };
 
-Spec RandomSpec(std::mt19937& random, const char* conversions, int maxPrecision) {
+Conversion RandomConversion(std::mt19937& random, const char* conversions, int maxPrecision) {
   static const char kFlags[] = "-+ 0#";
-  Spec s;
+  Conversion s;
   const unsigned mask = random() % 32;
   for (int i = 0; i < 5; ++i) {
     if (mask & (1u << i)) s.flags += kFlags[i];
@@ -100,14 +100,14 @@ Spec RandomSpec(std::mt19937& random, const char* conversions, int maxPrecision)
 }
 
 template <typename T>
-std::string CFormat(const Spec& spec, T value) {
+std::string CFormat(const Conversion& spec, T value) {
   char buffer[1024];
   std::snprintf(buffer, sizeof buffer, spec.Text().c_str(), value);
   return buffer;
 }
 
 template <typename T>
-FormatResult OurFormat(const Spec& spec, T value) {
+FormatResult OurFormat(const Conversion& spec, T value) {
   return Fmt(Wide(spec.Text()).c_str(), value);
 }
 
@@ -120,7 +120,7 @@ int DigitCount(uint64_t v, int base) {
   return n;
 }
 
-Difference IntegerDifference(const Spec& s, int value) {
+Difference IntegerDifference(const Conversion& s, int value) {
   const bool isSigned = s.conversion == 'd' || s.conversion == 'i';
   const uint64_t magnitude =
       isSigned ? uint64_t(value < 0 ? -int64_t(value) : value) : uint64_t(unsigned(value));
@@ -154,7 +154,7 @@ bool TieAt(double x, int keep) {
   return digits.find_first_not_of('0', size_t(keep) + 1) == std::string::npos;
 }
 
-Difference FloatDifference(const Spec& s, double x) {
+Difference FloatDifference(const Conversion& s, double x) {
   const char c = s.conversion;
   const bool general = c == 'g' || c == 'G';
   const bool hex = c == 'a' || c == 'A';
@@ -238,7 +238,7 @@ TEST(FormatDifferential, IntegersMatchTheCLibrary) {
   Tally tally;
   const int kCases = 20000;
   for (int i = 0; i < kCases; ++i) {
-    const Spec spec = RandomSpec(random, "diuxXo", 20);
+    const Conversion spec = RandomConversion(random, "diuxXo", 20);
     const int value = RandomInt(random);
     const Difference d = IntegerDifference(spec, value);
     if (d != Difference::kNone) {
@@ -259,7 +259,7 @@ TEST(FormatDifferential, CharactersAndTextMatchTheCLibrary) {
   Tally tally;
   static const char* const kTexts[] = {"", "a", "text", "a longer line of text", "C:\\dir\\f"};
   for (int i = 0; i < 4000; ++i) {
-    Spec spec = RandomSpec(random, "cs", 25);
+    Conversion spec = RandomConversion(random, "cs", 25);
     // Flags other than '-' have no C meaning for these conversions.
     spec.flags = spec.Has('-') ? "-" : "";
     if (spec.conversion == 'c') {
@@ -325,7 +325,7 @@ TEST(FormatDifferential, FloatingPointMatchesTheCLibrary) {
   Tally tally;
   const int kCases = 30000;
   for (int i = 0; i < kCases; ++i) {
-    const Spec spec = RandomSpec(random, "feEgGaA", 16);
+    const Conversion spec = RandomConversion(random, "feEgGaA", 16);
     const double value = RandomDouble(random);
     if (spec.conversion == 'f' && std::fabs(value) > 1e30) {
       tally.Skip(Difference::kSeventeenDigits);

@@ -360,12 +360,12 @@ TEST(LayoutReaders, DamagedInputIsRefusedWithoutOverruns) {
         EXPECT_FALSE(image.Error().empty());
       }
     }
-    uint32_t seed = 12345;
+    uint32_t start = 12345;
     for (int round = 0; round < 300; ++round) {
       std::vector<uint8_t> bytes = whole;
       for (int k = 0; k < 4; ++k) {
-        seed = seed * 1103515245u + 12345u;
-        bytes[(seed >> 8) % bytes.size()] = uint8_t(seed >> 3);
+        start = start * 1103515245u + 12345u;
+        bytes[(start >> 8) % bytes.size()] = uint8_t(start >> 3);
       }
       CLayoutImage image;
       if (image.Read(bytes)) {
