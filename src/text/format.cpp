@@ -2,6 +2,7 @@
 // characters, text, byte dumps, addresses, line breaks and counts.
 #include "text/format.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <string>
@@ -150,16 +151,18 @@ int PutCharacter(GString& s, const Directive& d, int argument) {
 // ---------------------------------------------------------------------------
 // Text
 
-int PutWideText(GString& s, const Directive& d, const char16_t* text) {
+// `available` bounds what may be read: a GString's own length, or INT_MAX for
+// a bare pointer whose caller vouches for the precision it gives.
+int PutWideText(GString& s, const Directive& d, const char16_t* text, int available = INT_MAX) {
   int n = 0;
   if (d.precision > 0) {
-    while (n < d.precision && text[n] != 0) {
+    while (n < d.precision && n < available && text[n] != 0) {
       ++n;
     }
   } else if (d.precision < 0) {
-    n = d.precision == INT_MIN ? INT_MAX : -d.precision;
+    n = std::min(d.precision == INT_MIN ? INT_MAX : -d.precision, available);
   } else {
-    while (n < INT_MAX && text[n] != 0) {
+    while (n < available && text[n] != 0) {
       ++n;
     }
   }
@@ -216,19 +219,19 @@ bool DecodeOnto(std::u16string& out, const unsigned char* p, int n) {
   return true;
 }
 
-int PutNarrowText(GString& s, const Directive& d, const char* text) {
+int PutNarrowText(GString& s, const Directive& d, const char* text, int available = INT_MAX) {
   const unsigned char* b = reinterpret_cast<const unsigned char*>(text);
   const bool all = (d.flags & kEscapeAll) != 0;
   int n = 0;  // bytes taken
   if (all || d.precision == 0) {
     if (d.precision > 0) {
-      while (n < d.precision && b[n] != 0) {
+      while (n < d.precision && n < available && b[n] != 0) {
         ++n;
       }
     } else if (d.precision < 0) {
-      n = d.precision == INT_MIN ? INT_MAX : -d.precision;
+      n = std::min(d.precision == INT_MIN ? INT_MAX : -d.precision, available);
     } else {
-      while (n < INT_MAX && b[n] != 0) {
+      while (n < available && b[n] != 0) {
         ++n;
       }
     }
@@ -238,7 +241,7 @@ int PutNarrowText(GString& s, const Directive& d, const char* text) {
     const bool stopAtNul = d.precision > 0;
     const int64_t limit = d.precision > 0 ? int64_t(d.precision) : -int64_t(d.precision);
     int64_t characters = 0;
-    while (n < INT_MAX) {
+    while (n < available) {
       if (stopAtNul && b[n] == 0) {
         break;
       }
@@ -251,7 +254,7 @@ int PutNarrowText(GString& s, const Directive& d, const char* text) {
       ++n;
       // Continuation bytes never run past a NUL, so the text is not overread.
       if (!stopAtNul && characters == limit) {
-        while (n < INT_MAX && (b[n] & 0xC0) == 0x80) {
+        while (n < available && (b[n] & 0xC0) == 0x80) {
           ++n;
         }
         break;
@@ -525,9 +528,12 @@ int Convert(GString& s, Directive& d, CFormatArgs& args, int startLength) {
       if (record) {
         return PutRecord(s, d, static_cast<const unsigned char*>(p));
       }
+      // A string's text ends with its block: an exact count beyond it takes
+      // what the string holds, never the memory after it.
       const GString* other = static_cast<const GString*>(p);
-      return other->IsWide() ? PutWideText(s, d, other->WideText(0))
-                             : PutNarrowText(s, d, other->NarrowText(0));
+      const int available = other->Length();
+      return other->IsWide() ? PutWideText(s, d, other->WideText(0), available)
+                             : PutNarrowText(s, d, other->NarrowText(0), available);
     }
     case u'b':
     case u'B': {

@@ -174,6 +174,14 @@ TEST(Format, StringsAndRecords) {
   std::memcpy(wideRecord, wideBytes, sizeof wideBytes);
   EXPECT_EQ(Fmt(u"%hz|%hz|%.1hz", narrowRecord, wideRecord, wideRecord).text, "abc|xyz|x");
   EXPECT_EQ(Fmt(u"%z", nullptr).text, "{null}");
+  // An exact count never reads past the string's own text, NULs inside it
+  // included; the field is then filled to its width as usual.
+  GString empty;
+  GString withNul;
+  withNul.AssignWide(u"a\0b", 3);
+  EXPECT_EQ(Fmt(u"%.*z|%.*z|%5.*z|", -70000, &empty, -9, &narrow, -9, &wide).text,
+            "|n\u00E9|  www|");
+  EXPECT_EQ(Fmt(u"%$.*z|%.*z", -9, &withNul, -2, &withNul).text, std::string("a{00}b|a\0", 9));
   // A string formatted into itself.
   GString self;
   self.AssignWide(u"ab");
