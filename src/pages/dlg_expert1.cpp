@@ -6,7 +6,6 @@
 
 namespace {
 
-constexpr int IdCancel = 300;
 constexpr int IdBack = 301;
 constexpr int IdKeys2 = 304;
 constexpr int FirstCombo = 1401;
@@ -90,22 +89,7 @@ void CDlgExpert1::SaveRows() { key_page::SaveRows(*this, Tables); }
 
 int CDlgExpert1::OnCommand() {
   if (notifyCode == BN_CLICKED) {
-    switch (controlId) {
-      case IdCancel:
-        PostToFrame(WM_WIZ_CLOSE);
-        return 1;
-      case IdBack:
-        SaveRows();
-        PostToFrame(WM_WIZ_SETUP);
-        return 1;
-      case IdKeys2:
-        SaveRows();
-        PostToFrame(WM_WIZ_KEYS2);
-        return 1;
-      default:
-        OnCheckToggled(controlId);
-        return 0;
-    }
+    return key_page::OnClicked(*this, Tables, rowValues.get(), count, controlId, IdKeys2, WM_WIZ_KEYS2);
   }
   if (notifyCode == CBN_SELENDOK) OnChoiceChanged(controlId);
   if (notifyCode == CBN_DROPDOWN) OnDropDown(controlId);

@@ -6,8 +6,6 @@
 
 namespace {
 
-constexpr int IdCancel = 300;
-constexpr int IdBack = 301;
 constexpr int IdKeys1 = 303;
 
 const uint32_t Rows[] = {1601,   0x003A, 1602,   0x001D, 1603,   0xE068, 1604,   0xE067, 1605,
@@ -69,22 +67,7 @@ void CDlgExpert2::SaveRows() { key_page::SaveRows(*this, Tables); }
 
 int CDlgExpert2::OnCommand() {
   if (notifyCode == BN_CLICKED) {
-    switch (controlId) {
-      case IdCancel:
-        PostToFrame(WM_WIZ_CLOSE);
-        return 1;
-      case IdBack:
-        SaveRows();
-        PostToFrame(WM_WIZ_SETUP);
-        return 1;
-      case IdKeys1:
-        SaveRows();
-        PostToFrame(WM_WIZ_KEYS1);
-        return 1;
-      default:
-        OnCheckToggled(controlId);
-        return 0;
-    }
+    return key_page::OnClicked(*this, Tables, rowValues.get(), count, controlId, IdKeys1, WM_WIZ_KEYS1);
   }
   if (notifyCode == CBN_SELCHANGE) OnChoiceChanged(controlId);
   return 0;

@@ -7,6 +7,9 @@ namespace key_page {
 
 namespace {
 
+constexpr int IdCancel = 300;
+constexpr int IdBack = 301;
+
 uint32_t* RowPair(uint32_t scancode, uint32_t* rowValues, int count) {
   return const_cast<uint32_t*>(CWndBase::FindPair(scancode, rowValues, count));
 }
@@ -117,6 +120,21 @@ void SaveRows(CWndBase& page, const KeyPageTables& tables) {
   }
   // A key set to its own function or position is stored as unchanged.
   page.owner->NormalizeKeyMap();
+}
+
+int OnClicked(CWndBase& page, const KeyPageTables& tables, uint32_t* rowValues, int count,
+              int controlId, int otherPageButton, UINT otherPageMessage) {
+  if (controlId == IdCancel) {
+    page.PostToFrame(WM_WIZ_CLOSE);
+    return 1;
+  }
+  if (controlId == IdBack || controlId == otherPageButton) {
+    SaveRows(page, tables);
+    page.PostToFrame(controlId == IdBack ? WM_WIZ_SETUP : otherPageMessage);
+    return 1;
+  }
+  OnCheckToggled(page, tables, rowValues, count, controlId);
+  return 0;
 }
 
 }  // namespace key_page

@@ -33,6 +33,10 @@ int OnCheckToggled(CWndBase& page, const KeyPageTables& tables, uint32_t* rowVal
 void OnChoiceChanged(CWndBase& page, const KeyPageTables& tables, uint32_t* rowValues, int count,
                      int comboId);
 void SaveRows(CWndBase& page, const KeyPageTables& tables);
+// A button of the page: Cancel, Back (rows saved), the button to the other
+// key page (rows saved) or a row's check box. Returns 1 when the page goes.
+int OnClicked(CWndBase& page, const KeyPageTables& tables, uint32_t* rowValues, int count,
+              int controlId, int otherPageButton, UINT otherPageMessage);
 // The value a working row holds in the field the page edits.
 uint16_t WorkingValue(const KeyMapEntry& e, const KeyPageTables& tables);
 
