@@ -9,17 +9,11 @@
 
 namespace {
 
-struct DoubleCase {
-  const char16_t* format;
-  double value;
-  const char* expected;
-};
-
 const double kNan = std::numeric_limits<double>::quiet_NaN();
 const double kInf = std::numeric_limits<double>::infinity();
 
 TEST(FormatFloat, Conversions) {
-  const DoubleCase cases[] = {
+  const FormatCase<double> cases[] = {
       {u"%f", 3.14159, "3.141590"},
       {u"%.2f", 0.006, "0.01"},
       {u"%.2f", 0.0004, "0.00"},
@@ -67,12 +61,7 @@ TEST(FormatFloat, Conversions) {
       {u"%08g", kInf, "00{+inf}"},
       {u"%+a", kNan, "{ nan}"},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.format, c.format + std::char_traits<char16_t>::length(c.format)));
-    const FormatResult r = Fmt(c.format, c.value);
-    EXPECT_EQ(r.ok, 1);
-    EXPECT_EQ(r.text, c.expected);
-  }
+  ExpectFormats(cases);
 }
 
 TEST(FormatFloat, EngineeringFromIntegers) {
@@ -98,19 +87,13 @@ TEST(FormatFloat, MicroSignCountsAsOneCharacterOfTheField) {
 }
 
 TEST(FormatFloat, BinaryMagnitudes) {
-  struct {
-    const char16_t* format;
-    int value;
-    const char* expected;
-  } cases[] = {
+  const FormatCase<int> cases[] = {
       {u"%U", 1536, "1.5b10"}, {u"%#U", 1536, "1.5 Ki"},     {u"%#.3U", 1048576, "1.00 Mi"},
       {u"%U", 100, "0.1b10"},  {u"%U", 42, "42.b00"},        {u"%U", 1023, "1.0b10"},
       {u"%#U", 0, "0.0   "},   {u"%I", -2048, "-2.0b10"},    {u"%+I", 5, "+5.0b00"},
       {u"%U", -1, "4.0b30"},   {u"%.5U", 1000, "1000.0b00"}, {u"%9U|", 1, "   1.0b00|"},
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(Fmt(c.format, c.value).text, c.expected);
-  }
+  ExpectFormats(cases);
   EXPECT_EQ(Fmt(u"%#LU", uint64_t(1) << 62).text, "4.0 Ei");
   EXPECT_EQ(Fmt(u"%LI", INT64_MIN).text, "-8.0b60");
 }

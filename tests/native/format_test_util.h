@@ -1,6 +1,8 @@
 // Helpers for the formatting tests: run a format and read the result as UTF-8.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdarg>
 #include <string>
 
@@ -48,4 +50,23 @@ inline FormatResult Fmt(const char16_t* format, ...) {
 // A UTF-16 format from ASCII text, for formats built at run time.
 inline std::u16string Wide(const std::string& ascii) {
   return std::u16string(ascii.begin(), ascii.end());
+}
+
+// One row of a table of single-argument formats.
+template <typename Value>
+struct FormatCase {
+  const char16_t* format;
+  Value value;
+  const char* expected;  // UTF-8
+};
+
+// Every row formats successfully to its expected text.
+template <typename Value, size_t N>
+void ExpectFormats(const FormatCase<Value> (&cases)[N]) {
+  for (const FormatCase<Value>& c : cases) {
+    SCOPED_TRACE(std::string(c.format, c.format + std::char_traits<char16_t>::length(c.format)));
+    const FormatResult r = Fmt(c.format, c.value);
+    EXPECT_EQ(r.ok, 1);
+    EXPECT_EQ(r.text, c.expected);
+  }
 }
