@@ -13,26 +13,7 @@ namespace {
 
 using GetNativeSystemInfoFn = void(WINAPI*)(LPSYSTEM_INFO);
 
-// A plain file name, as opposed to a path: no folder, no drive.
-bool IsPlainFileName(const char16_t* name, int length) {
-  for (int i = 0; i < length; ++i) {
-    if (name[i] == u'\\' || name[i] == u'/' || name[i] == u':') return false;
-  }
-  return length > 0;
-}
-
 }  // namespace
-
-HMODULE LoadSystemLibrary(const char16_t* name, int length) {
-  if (name == nullptr || !IsPlainFileName(name, length)) return nullptr;
-  wchar_t folder[MAX_PATH];
-  const UINT folderLength = GetSystemDirectoryW(folder, MAX_PATH);
-  if (folderLength == 0 || folderLength >= MAX_PATH) return nullptr;
-  GString path;
-  path.AssignWide(reinterpret_cast<const char16_t*>(folder), int(folderLength));
-  path.AppendPath(name, length);
-  return LoadLibraryExW(WinText(path), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-}
 
 int CInstall::QueryEnvironment(uint32_t functionNameId, uint32_t libraryNameId) {
   ProcessorArchitecture = ArchUnknown;

@@ -1,4 +1,5 @@
 #include "core/install.h"
+#include "core/system_library.h"
 
 #include <shellapi.h>
 
@@ -118,9 +119,14 @@ int CInstall::Run() {
     LoadText(53, operation);
     LoadText(54, file);
     LoadText(55, parameters);
-    ShellExecuteW(nullptr, WinText(operation), WinText(file), WinText(parameters), nullptr,
-                  SW_SHOWNORMAL);
-    Sleep(1000);
+    // Opened by its full path: a program of that name beside the setup must
+    // never be the one that runs.
+    GString program;
+    if (SystemProgramPath(file, program)) {
+      ShellExecuteW(nullptr, WinText(operation), WinText(program.Length() != 0 ? program : file),
+                    WinText(parameters), nullptr, SW_SHOWNORMAL);
+      Sleep(1000);
+    }
     return 1;
   }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/install.h"
+#include "core/system_library.h"
 #include "text/format.h"
 
 namespace {
@@ -15,47 +16,6 @@ constexpr uint32_t LayoutKeyNameId = 85;
 
 // Where a started command is given up on; the program goes on regardless.
 constexpr DWORD CommandWaitMs = 1000;
-
-bool HasFolder(const char16_t* p, int n) {
-  for (int i = 0; i < n; ++i) {
-    if (p[i] == u'\\' || p[i] == u'/' || p[i] == u':') return true;
-  }
-  return false;
-}
-
-// A program named without a folder would be searched for in this program's
-// own folder and the current folder before the system folder. Elevated and
-// started from a download folder, that would run whatever lies there under the
-// name, so a bare name always means the system folder's program. Empty when
-// the command's program has a folder of its own (it is taken as given).
-int SystemProgramPath(const GString& commandLine, GString& out) {
-  out.SetLength(0);
-  const char16_t* text = commandLine.WideText(0);
-  const int length = commandLine.Length();
-  int first = 0;
-  int end = 0;
-  if (length > 0 && text[0] == u'"') {
-    first = 1;
-    end = 1;
-    while (end < length && text[end] != u'"') ++end;
-  } else {
-    while (end < length && text[end] != u' ' && text[end] != u'\t') ++end;
-  }
-  const int n = end - first;
-  if (n <= 0 || HasFolder(text + first, n)) return 1;
-  wchar_t folder[MAX_PATH];
-  const UINT folderLength = GetSystemDirectoryW(folder, MAX_PATH);
-  if (folderLength == 0 || folderLength >= MAX_PATH) return 0;
-  if (!out.AssignWide(reinterpret_cast<const char16_t*>(folder), int(folderLength)) ||
-      !out.AppendPath(text + first, n)) {
-    return 0;
-  }
-  // The search would have added the extension; an explicit path gets none.
-  bool hasExtension = false;
-  for (int i = first; i < end; ++i) hasExtension = hasExtension || text[i] == u'.';
-  if (!hasExtension && !out.AppendWide(u".exe", 4)) return 0;
-  return 1;
-}
 
 }  // namespace
 
