@@ -46,8 +46,14 @@ int CInstall::BuildPaths() {
   componentName.Append(part);
   componentName.AppendWide(u")", 1);
 
-  // base \ name + extension
+  // base \ name + extension. Without its base (a special folder Windows could
+  // not give) the path stays empty rather than relative to the current folder,
+  // and whatever would be written there fails instead.
   auto compose = [](GString& out, const GString& base, const GString& name, const GString* ext) {
+    if (base.Length() == 0) {
+      out.SetLength(0);
+      return;
+    }
     out.Assign(base);
     out.ToWide(-1);
     out.AppendPath(name);
