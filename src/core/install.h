@@ -162,7 +162,8 @@ class CInstall : public CInstallBase {
   RegistryKey CreateKeyById(HKEY parent, uint32_t subKeyId, REGSAM access);
   int SetStringById(HKEY key, uint32_t valueNameId, const GString& text);
   int SetStringDataById(HKEY key, uint32_t valueNameId, uint32_t dataId);
-  // A REG_SZ value; `out` keeps its text when the value cannot be read.
+  // A REG_SZ value, up to its first NUL; `out` keeps its text when the value
+  // cannot be read.
   int ReadStringById(HKEY key, uint32_t valueNameId, GString& out);
   int StringEqualsById(HKEY key, uint32_t valueNameId, const GString& text);
   int SetDwordById(HKEY key, uint32_t valueNameId, uint32_t value);
@@ -170,6 +171,11 @@ class CInstall : public CInstallBase {
   int SetBinaryById(HKEY key, uint32_t valueNameId, const uint8_t* data, uint32_t size);
   // A REG_BINARY value of non-zero size, or null.
   std::unique_ptr<uint8_t[]> ReadBinaryById(HKEY key, uint32_t valueNameId, uint32_t& size);
+  // The whole data of a value whose type is exactly `expectedType` and whose
+  // size suits it (AcceptRegistryValue); 0, with `data` empty, for anything
+  // else, including a value that changes between its size and its data.
+  int QueryValueById(HKEY key, uint32_t valueNameId, uint32_t expectedType,
+                     std::vector<uint8_t>& data, DWORD& type);
   void DeleteValueById(HKEY key, uint32_t valueNameId);
   int DeleteKeyById(HKEY parent, uint32_t subKeyId);
 
