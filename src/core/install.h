@@ -199,10 +199,16 @@ class CInstall : public CInstallBase {
   int InstallLayoutFiles();
   // Registers moves (a null target: deletions) for the next restart. On 64-bit
   // Windows the thread's redirection is off meanwhile, so that the system
-  // folder names the native one. Empty sources are skipped; results are not
-  // reported.
-  void MoveAtRestart(std::initializer_list<std::pair<const GString*, const GString*>> moves,
-                     DWORD flags);
+  // folder names the native one. Empty sources are skipped. 1 when the system
+  // took every move; all are attempted either way.
+  int MoveAtRestart(std::initializer_list<std::pair<const GString*, const GString*>> moves,
+                    DWORD flags);
+
+  // Whether an entry is present and extracts cleanly (a trial extraction).
+  int EntryIsSound(const PayloadEntry& entry) const;
+  // The trial extraction of every entry the installation (or, in modify mode,
+  // the re-patching) is going to extract; 0 when any is missing or damaged.
+  int CheckInstallPayload();
 
   // The installation and removal steps around the layout.
   int ScheduleLayoutDeletion();
