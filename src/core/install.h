@@ -135,6 +135,14 @@ class CInstall : public CInstallBase {
   // A new empty file named with prefix string `prefixId` in `folder` (null:
   // the temporary folder).
   int MakeTempFileName(GString& out, uint32_t prefixId, const GString* folder);
+  // Writes `text` (converted to 8-bit in place) into a new file of a fresh name
+  // in the temporary folder. 0 when no file could be created. Otherwise 1 and
+  // `path` names it; `held` is then the file reopened for reading, with
+  // writing and deletion denied to others, once it proved to be the file
+  // written with exactly the text; when it did not (or the write failed),
+  // `held` is empty and the file is already deleted. The caller closes `held`
+  // before deleting the file.
+  int WriteSettingsFile(GString& text, GString& path, FileHandle& held);
   // Formats string `formatId` with the arguments into a command line, starts
   // it and waits at most a second. 1 unless the id is 0, started or not.
   int RunCommand(uint32_t formatId, ...);
