@@ -135,6 +135,14 @@ class CInstall : public CInstallBase {
   // A new empty file named with prefix string `prefixId` in `folder` (null:
   // the temporary folder).
   int MakeTempFileName(GString& out, uint32_t prefixId, const GString* folder);
+  // Writes `text` (converted to 8-bit in place) into a new file of a fresh name
+  // in the temporary folder. 0 when no file could be created. Otherwise 1 and
+  // `path` names it; `held` is then the file reopened for reading, with
+  // writing and deletion denied to others, once it proved to be the file
+  // written with exactly the text; when it did not (or the write failed),
+  // `held` is empty and the file is already deleted. The caller closes `held`
+  // before deleting the file.
+  int WriteSettingsFile(GString& text, GString& path, FileHandle& held);
   // Formats string `formatId` with the arguments into a command line, starts
   // it and waits at most a second. 1 unless the id is 0, started or not.
   int RunCommand(uint32_t formatId, ...);
@@ -162,7 +170,8 @@ class CInstall : public CInstallBase {
   RegistryKey CreateKeyById(HKEY parent, uint32_t subKeyId, REGSAM access);
   int SetStringById(HKEY key, uint32_t valueNameId, const GString& text);
   int SetStringDataById(HKEY key, uint32_t valueNameId, uint32_t dataId);
-  // A REG_SZ value; `out` keeps its text when the value cannot be read.
+  // A REG_SZ value, up to its first NUL; `out` keeps its text when the value
+  // cannot be read.
   int ReadStringById(HKEY key, uint32_t valueNameId, GString& out);
   int StringEqualsById(HKEY key, uint32_t valueNameId, const GString& text);
   int SetDwordById(HKEY key, uint32_t valueNameId, uint32_t value);
@@ -170,6 +179,11 @@ class CInstall : public CInstallBase {
   int SetBinaryById(HKEY key, uint32_t valueNameId, const uint8_t* data, uint32_t size);
   // A REG_BINARY value of non-zero size, or null.
   std::unique_ptr<uint8_t[]> ReadBinaryById(HKEY key, uint32_t valueNameId, uint32_t& size);
+  // The whole data of a value whose type is exactly `expectedType` and whose
+  // size suits it (AcceptRegistryValue); 0, with `data` empty, for anything
+  // else, including a value that changes between its size and its data.
+  int QueryValueById(HKEY key, uint32_t valueNameId, uint32_t expectedType,
+                     std::vector<uint8_t>& data, DWORD& type);
   void DeleteValueById(HKEY key, uint32_t valueNameId);
   int DeleteKeyById(HKEY parent, uint32_t subKeyId);
 
@@ -193,10 +207,16 @@ class CInstall : public CInstallBase {
   int InstallLayoutFiles();
   // Registers moves (a null target: deletions) for the next restart. On 64-bit
   // Windows the thread's redirection is off meanwhile, so that the system
-  // folder names the native one. Empty sources are skipped; results are not
-  // reported.
-  void MoveAtRestart(std::initializer_list<std::pair<const GString*, const GString*>> moves,
-                     DWORD flags);
+  // folder names the native one. Empty sources are skipped. 1 when the system
+  // took every move; all are attempted either way.
+  int MoveAtRestart(std::initializer_list<std::pair<const GString*, const GString*>> moves,
+                    DWORD flags);
+
+  // Whether an entry is present and extracts cleanly (a trial extraction).
+  int EntryIsSound(const PayloadEntry& entry) const;
+  // The trial extraction of every entry the installation (or, in modify mode,
+  // the re-patching) is going to extract; 0 when any is missing or damaged.
+  int CheckInstallPayload();
 
   // The installation and removal steps around the layout.
   int ScheduleLayoutDeletion();

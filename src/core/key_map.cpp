@@ -1,6 +1,7 @@
 #include "core/key_map.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace {
 
@@ -96,10 +97,39 @@ int CountTargetScancodes(const KeyMapEntry* map, int count) {
   return n;
 }
 
-std::vector<uint8_t> BuildScancodeMap(const KeyMapEntry* map, int count) {
+std::vector<uint32_t> ForeignScancodeMappings(const KeyMapEntry* map, int count,
+                                              const uint8_t* existing, uint32_t existingSize) {
+  std::vector<uint32_t> foreign;
+  if (existing == nullptr || existingSize < 16) return foreign;
+  const uint32_t entries = ReadU32(existing + 8);
+  // Same shape rules as the import: a count of 0 or a length that does not
+  // hold the counted mappings leaves nothing to keep.
+  if (entries < 1 || uint64_t(existingSize) < 4 * uint64_t(entries) + 12) return foreign;
+  const uint32_t mappings = entries - 1;
+  auto mappingAt = [existing](uint32_t i) { return ReadU32(existing + 12 + 4 * size_t(i)); };
+  // A later mapping of a key overrides an earlier one: note where each key's
+  // last mapping is, then keep only those.
+  std::vector<uint32_t> last(0x10000, UINT32_MAX);
+  for (uint32_t i = 0; i < mappings; ++i) last[mappingAt(i) >> 16] = i;
+  for (uint32_t i = 0; i < mappings; ++i) {
+    const uint32_t mapping = mappingAt(i);
+    const uint16_t physical = uint16_t(mapping >> 16);
+    // A zero physical key maps nothing (and would read as a terminator).
+    if (physical == 0 || last[physical] != i || FindKeyRow(map, count, physical) != nullptr) {
+      continue;
+    }
+    foreign.push_back(mapping);
+  }
+  return foreign;
+}
+
+std::vector<uint8_t> BuildScancodeMap(const KeyMapEntry* map, int count, const uint8_t* existing,
+                                      uint32_t existingSize) {
   const int mappings = CountTargetScancodes(map, count);
-  std::vector<uint8_t> value(16 + 4 * size_t(mappings), 0);
-  const uint32_t entries = uint32_t(mappings) + 1;  // the terminator counts
+  const std::vector<uint32_t> foreign = ForeignScancodeMappings(map, count, existing, existingSize);
+  const size_t total = size_t(mappings) + foreign.size();
+  std::vector<uint8_t> value(16 + 4 * total, 0);
+  const uint32_t entries = uint32_t(total) + 1;  // the terminator counts
   for (int b = 0; b < 4; ++b) value[8 + b] = uint8_t(entries >> (8 * b));
   uint8_t* out = value.data() + 12;
   const int end = mappings > 0 ? RowsBeforeEnd(map, count) : 0;
@@ -108,6 +138,11 @@ std::vector<uint8_t> BuildScancodeMap(const KeyMapEntry* map, int count) {
     if (target == 0) continue;
     WriteU16(out, target == KeyDisabled ? 0 : target);
     WriteU16(out + 2, map[i].Scancode);
+    out += 4;
+  }
+  for (uint32_t mapping : foreign) {
+    WriteU16(out, uint16_t(mapping));
+    WriteU16(out + 2, uint16_t(mapping >> 16));
     out += 4;
   }
   return value;

@@ -32,8 +32,22 @@ std::unique_ptr<uint8_t[]> PackKeyPairs(KeyMapEntry* map, int count, uint32_t& s
 int ApplyScancodeMap(KeyMapEntry* map, int count, const uint8_t* value, uint32_t size);
 
 // The system scancode map value for the chosen target scancodes (255 sends
-// nothing). With no mapping the map is empty: 16 bytes, count 1.
-std::vector<uint8_t> BuildScancodeMap(const KeyMapEntry* map, int count);
+// nothing), in table order. With no mapping the map is empty: 16 bytes, count 1.
+//
+// `existing` (may be null) is the map the system holds now. Its mappings of
+// physical keys the key table does not hold belong to someone else and follow
+// ours unchanged, in their order; of several mappings of one such key only the
+// last, the one that takes effect, is kept. Mappings of the table's own keys
+// are replaced by the chosen ones. An existing value that is not a well-formed
+// map contributes nothing.
+std::vector<uint8_t> BuildScancodeMap(const KeyMapEntry* map, int count,
+                                      const uint8_t* existing = nullptr, uint32_t existingSize = 0);
+
+// The mappings (sent scancode in the low word, physical key in the high word)
+// of a well-formed existing map whose physical key the key table does not
+// hold, as BuildScancodeMap keeps them.
+std::vector<uint32_t> ForeignScancodeMappings(const KeyMapEntry* map, int count,
+                                              const uint8_t* existing, uint32_t existingSize);
 
 // Rows before the end of the table whose key sends another scancode.
 int CountTargetScancodes(const KeyMapEntry* map, int count);

@@ -2,6 +2,7 @@
 // command) and the small process-launching layer that runs such commands.
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "core/install.h"
@@ -16,6 +17,25 @@ constexpr uint32_t LayoutKeyNameId = 85;
 
 // Where a started command is given up on; the program goes on regardless.
 constexpr DWORD CommandWaitMs = 1000;
+
+// Fresh names tried for a settings file before giving up: a name that exists
+// already is never reused, whoever made it.
+constexpr int SettingsNameAttempts = 1000;
+
+bool SameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
+  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+         a.nFileIndexLow == b.nFileIndexLow;
+}
+
+// Whether the open file holds exactly `size` bytes equal to `data`.
+bool HoldsExactly(HANDLE file, const char* data, DWORD size) {
+  LARGE_INTEGER length;
+  if (!GetFileSizeEx(file, &length) || length.QuadPart != LONGLONG(size)) return false;
+  std::vector<char> read(size_t(size) + 1);
+  DWORD got = 0;
+  if (!ReadFile(file, read.data(), size + 1, &got, nullptr) || got != size) return false;
+  return std::equal(data, data + size, read.begin());
+}
 
 }  // namespace
 
@@ -46,6 +66,62 @@ int CInstall::MakeTempFileName(GString& out, uint32_t prefixId, const GString* f
     return 0;
   }
   out.SetLength(-1);
+  return 1;
+}
+
+int CInstall::WriteSettingsFile(GString& text, GString& path, FileHandle& held) {
+  path.SetLength(0);
+  held.Reset();
+  GString folder, prefix;
+  if (!GetTempFolder(folder)) return 0;
+  LoadText(TempPrefixId, prefix);
+
+  // A name nobody holds yet, created by this call alone: a file that anyone
+  // else made or planted under the name is never written or handed on.
+  FileHandle file;
+  uint32_t unique = (GetTickCount() ^ (GetCurrentProcessId() << 7)) & 0xFFFF;
+  for (int attempt = 0; attempt < SettingsNameAttempts && !file; ++attempt, ++unique) {
+    if ((unique & 0xFFFF) == 0) ++unique;  // 0 would make the system pick and create a name
+    char16_t* buffer = path.WideAppendBuffer(MAX_PATH + 1);
+    if (buffer == nullptr) return 0;
+    buffer[0] = 0;
+    if (GetTempFileNameW(WinText(folder), WinText(prefix), unique & 0xFFFF, WinText(buffer)) == 0) {
+      path.SetLength(0);
+      return 0;
+    }
+    path.SetLength(-1);
+    file.Reset(CreateFileW(WinText(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_TEMPORARY, nullptr));
+    if (!file) {
+      const DWORD error = GetLastError();
+      path.SetLength(0);
+      if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS &&
+          error != ERROR_ACCESS_DENIED) {
+        return 0;
+      }
+    }
+  }
+  if (!file) return 0;
+
+  // The file is ours from here on: whatever goes wrong, it goes again.
+  BY_HANDLE_FILE_INFORMATION written = {};
+  const int ok = WriteText(file.Get(), text) && GetFileInformationByHandle(file.Get(), &written);
+  file.Reset();
+  if (ok) {
+    // Reopened for reading with writing and deletion denied to everyone, so
+    // that what the command reads is what was written: the reopened file must
+    // be the one written, with exactly the text, or nothing is handed on.
+    FileHandle reading(CreateFileW(WinText(path), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    BY_HANDLE_FILE_INFORMATION reopened = {};
+    if (reading && GetFileInformationByHandle(reading.Get(), &reopened) &&
+        SameFile(written, reopened) &&
+        HoldsExactly(reading.Get(), text.NarrowText(0), DWORD(text.Length()))) {
+      held = std::move(reading);
+      return 1;
+    }
+  }
+  DeleteFileOrLater(path);
   return 1;
 }
 
@@ -108,8 +184,6 @@ int CInstall::OpenWithAssociatedProgram(uint32_t assocId, uint32_t formatId,
 int CInstall::RegisterInputLanguage(uint16_t langId, int makeDefault) {
   // Before Windows Vista the layout is listed through the registry alone.
   if (OsVersionCode < 60) return 1;
-  GString temp;
-  if (!MakeTempFileName(temp, TempPrefixId, nullptr)) return 0;
 
   GString layoutKey, locale, defaultText, format, text;
   LoadText(LayoutKeyNameId, layoutKey);
@@ -126,29 +200,23 @@ int CInstall::RegisterInputLanguage(uint16_t langId, int makeDefault) {
     Format(text, format.WideText(0), language, layoutKey.WideText(0), defaultText.WideText(0));
   }
 
-  int written;
-  {
-    FileHandle file = CreateFileForWrite(temp);
-    if (!file) {
-      DeleteFileOrLater(temp);
-      return 0;
-    }
-    written = WriteText(file.Get(), text);
-  }
-  if (written) {
+  // Written, checked and held against replacement until the command has read it.
+  GString temp;
+  FileHandle held;
+  if (!WriteSettingsFile(text, temp, held)) return 0;
+  if (held) {
     RunCommand(SettingsCommandId, temp.WideText(0));
     // The command reads the file after it was started; give it time.
     Sleep(500);
+    held.Reset();
+    DeleteFileOrLater(temp);
   }
-  DeleteFileOrLater(temp);
   return 1;
 }
 
 int CInstall::UnregisterInputLanguage() {
   // Other packages still rely on the registration.
   if (SharedInstallCount > 1) return 1;
-  GString temp;
-  if (!MakeTempFileName(temp, TempPrefixId, nullptr)) return 0;
   GString format, text;
   if (OsVersionCode < 60) {
     LoadText(65, format);
@@ -157,15 +225,11 @@ int CInstall::UnregisterInputLanguage() {
     LoadText(66, format);
     Format(text, format.WideText(0), u"");
   }
-  {
-    FileHandle file = CreateFileForWrite(temp);
-    if (!file || !WriteText(file.Get(), text)) {
-      file.Reset();
-      DeleteFileOrLater(temp);
-      return 0;
-    }
-  }
+  GString temp;
+  FileHandle held;
+  if (!WriteSettingsFile(text, temp, held) || !held) return 0;
   RunCommand(SettingsCommandId, temp.WideText(0));
+  held.Reset();
   DeleteFileOrLater(temp);
   return 1;
 }

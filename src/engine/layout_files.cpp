@@ -126,8 +126,8 @@ int CInstall::BuildLayoutPaths(GString& final32, GString& final64, GString* stag
   return 1;
 }
 
-void CInstall::MoveAtRestart(std::initializer_list<std::pair<const GString*, const GString*>> moves,
-                             DWORD flags) {
+int CInstall::MoveAtRestart(std::initializer_list<std::pair<const GString*, const GString*>> moves,
+                            DWORD flags) {
   RedirectionOffFunction off = nullptr;
   RedirectionRestoreFunction restore = nullptr;
   Module library;
@@ -137,12 +137,14 @@ void CInstall::MoveAtRestart(std::initializer_list<std::pair<const GString*, con
     library = LoadRedirectionControl(off, restore);
     if (off != nullptr) redirectionOff = off(&saved) != 0;
   }
+  int registered = 1;
   for (const auto& [from, to] : moves) {
     if (from == nullptr || from->Length() == 0) continue;
-    MoveFileExW(WinText(*from), to != nullptr ? WinText(*to) : nullptr, flags);
+    if (!MoveFileExW(WinText(*from), to != nullptr ? WinText(*to) : nullptr, flags)) registered = 0;
   }
   // Restoring a state the switch never saved would set an arbitrary one.
   if (redirectionOff && restore != nullptr) restore(saved);
+  return registered;
 }
 
 int CInstall::PatchAndStageLayout(const GString& finalPath, const GString& stagingPath,
@@ -173,11 +175,12 @@ int CInstall::PatchAndStageLayout(const GString& finalPath, const GString& stagi
     FileHandle file = CreateFileForWrite(stagingPath);
     if (!file || !WriteBytes(file.Get(), image.get(), size)) return 0;
   }
-  if (finalPath.Length() != 0) {
-    // The move's own result is not reported: the restart either replaces the
-    // file or leaves the previous one in place.
-    MoveAtRestart({{&stagingPath, &finalPath}},
-                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT);
+  // A move the system did not take would leave the old layout in place after
+  // the restart while the records claim the new one: that is a failure.
+  if (finalPath.Length() != 0 &&
+      !MoveAtRestart({{&stagingPath, &finalPath}},
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT)) {
+    return 0;
   }
   return 1;
 }

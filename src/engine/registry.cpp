@@ -225,8 +225,14 @@ int CInstall::WriteScancodeMap() {
   // Leave a machine without a map as it is when nothing is remapped; an
   // earlier map is replaced by the empty one, which clears it.
   if (CountTargetScancodes(KeyMap.get(), KeyMapCount) == 0 && !HadScancodeMap) return 1;
-  const std::vector<uint8_t> value = BuildScancodeMap(KeyMap.get(), KeyMapCount);
-  RegistryKey key = OpenKeyById(HKEY_LOCAL_MACHINE, ScancodeKeyId, KEY_WRITE);
+  RegistryKey key = OpenKeyById(HKEY_LOCAL_MACHINE, ScancodeKeyId, KEY_READ | KEY_WRITE);
+  if (!key) return 0;
+  // Mappings of keys the table does not hold were made by someone else: the
+  // map as it is now keeps them (a value that is not a map keeps nothing).
+  uint32_t existingSize = 0;
+  const std::unique_ptr<uint8_t[]> existing = ReadBinaryById(key.Get(), 6, existingSize);
+  const std::vector<uint8_t> value =
+      BuildScancodeMap(KeyMap.get(), KeyMapCount, existing.get(), existingSize);
   return SetBinaryById(key.Get(), 6, value.data(), uint32_t(value.size()));
 }
 

@@ -1,12 +1,39 @@
 // Registry access by string ids: every key path and value name is a text of
 // the string tables, and a missing or empty text fails the call.
+#include <algorithm>
+
 #include "core/install.h"
+#include "core/registry_value.h"
 
 namespace {
 
 DWORD ByteSize(const GString& text) { return DWORD(text.Length() + 1) * sizeof(char16_t); }
 
 }  // namespace
+
+int CInstall::QueryValueById(HKEY key, uint32_t valueNameId, uint32_t expectedType,
+                             std::vector<uint8_t>& data, DWORD& type) {
+  data.clear();
+  GString name;
+  if (key == nullptr || !LoadText(valueNameId, name) || name.Length() == 0) return 0;
+  DWORD bytes = 0;
+  if (RegQueryValueExW(key, WinText(name), nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS ||
+      !AcceptRegistryValue(expectedType, type, bytes)) {
+    return 0;
+  }
+  // A value that grows between the two calls fails the second one; one that
+  // changes its type or shrinks is judged again by what was actually read.
+  data.resize(bytes);
+  DWORD read = bytes;
+  if (RegQueryValueExW(key, WinText(name), nullptr, &type, data.empty() ? nullptr : data.data(),
+                       &read) != ERROR_SUCCESS ||
+      read > bytes || !AcceptRegistryValue(expectedType, type, read)) {
+    data.clear();
+    return 0;
+  }
+  data.resize(read);
+  return 1;
+}
 
 RegistryKey CInstall::OpenKeyById(HKEY parent, uint32_t subKeyId, REGSAM access) {
   RegistryKey key;
@@ -47,33 +74,10 @@ int CInstall::SetStringDataById(HKEY key, uint32_t valueNameId, uint32_t dataId)
 }
 
 int CInstall::ReadStringById(HKEY key, uint32_t valueNameId, GString& out) {
-  GString name;
-  if (key == nullptr || !LoadText(valueNameId, name) || name.Length() == 0) return 0;
+  std::vector<uint8_t> data;
   DWORD type = 0;
-  DWORD bytes = 0;
-  if (RegQueryValueExW(key, WinText(name), nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS ||
-      type != REG_SZ) {
-    return 0;
-  }
-  // One spare unit: the stored data need not end with a NUL, and a value that
-  // grows between the two calls fails the second one instead of overrunning.
-  const int units = int(bytes / 2);
-  GString text;
-  char16_t* buffer = text.WideAppendBuffer(units + 1);
-  if (buffer == nullptr) return 0;
-  DWORD read = bytes;
-  if (RegQueryValueExW(key, WinText(name), nullptr, &type, reinterpret_cast<BYTE*>(buffer),
-                       &read) != ERROR_SUCCESS ||
-      type != REG_SZ) {
-    return 0;
-  }
-  int length = int(read / 2);
-  // The terminator, when stored, is not part of the text; a value stored
-  // without one keeps all its characters.
-  if (length > 0 && buffer[length - 1] == 0) --length;
-  text.SetLength(length);
-  out.AssignAsWide(&text);
-  return 1;
+  if (!QueryValueById(key, valueNameId, RegistryText, data, type)) return 0;
+  return DecodeRegistryText(type, data.data(), uint32_t(data.size()), out);
 }
 
 int CInstall::StringEqualsById(HKEY key, uint32_t valueNameId, const GString& text) {
@@ -98,18 +102,10 @@ int CInstall::SetDwordById(HKEY key, uint32_t valueNameId, uint32_t value) {
 }
 
 int CInstall::ReadDwordById(HKEY key, uint32_t valueNameId, uint32_t& value) {
-  GString name;
-  if (key == nullptr || !LoadText(valueNameId, name) || name.Length() == 0) return 0;
+  std::vector<uint8_t> data;
   DWORD type = 0;
-  DWORD data = 0;
-  DWORD bytes = sizeof data;
-  if (RegQueryValueExW(key, WinText(name), nullptr, &type, reinterpret_cast<BYTE*>(&data),
-                       &bytes) != ERROR_SUCCESS ||
-      type != REG_DWORD || bytes != sizeof data) {
-    return 0;
-  }
-  value = data;
-  return 1;
+  if (!QueryValueById(key, valueNameId, RegistryNumber, data, type)) return 0;
+  return DecodeRegistryNumber(type, data.data(), uint32_t(data.size()), value);
 }
 
 int CInstall::SetBinaryById(HKEY key, uint32_t valueNameId, const uint8_t* data, uint32_t size) {
@@ -121,22 +117,13 @@ int CInstall::SetBinaryById(HKEY key, uint32_t valueNameId, const uint8_t* data,
 std::unique_ptr<uint8_t[]> CInstall::ReadBinaryById(HKEY key, uint32_t valueNameId,
                                                     uint32_t& size) {
   size = 0;
-  GString name;
-  if (key == nullptr || !LoadText(valueNameId, name) || name.Length() == 0) return nullptr;
+  std::vector<uint8_t> data;
   DWORD type = 0;
-  DWORD bytes = 0;
-  if (RegQueryValueExW(key, WinText(name), nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS ||
-      type != REG_BINARY || bytes == 0) {
-    return nullptr;
-  }
-  std::unique_ptr<uint8_t[]> data(new uint8_t[bytes]);
-  DWORD read = bytes;
-  if (RegQueryValueExW(key, WinText(name), nullptr, &type, data.get(), &read) != ERROR_SUCCESS ||
-      type != REG_BINARY || read == 0) {
-    return nullptr;
-  }
-  size = read;
-  return data;
+  if (!QueryValueById(key, valueNameId, RegistryBinary, data, type)) return nullptr;
+  std::unique_ptr<uint8_t[]> copy(new uint8_t[data.size()]);
+  std::copy(data.begin(), data.end(), copy.get());
+  size = uint32_t(data.size());
+  return copy;
 }
 
 void CInstall::DeleteValueById(HKEY key, uint32_t valueNameId) {

@@ -7,6 +7,8 @@
 
 int CInstall::Install() {
   if (Wizard) Wizard->DisableAllControls();
+  // A damaged image is refused before the first change to the system.
+  if (!CheckInstallPayload()) return 0;
 
   if (ModifyMode) {
     // Only the options and chosen keys change; the layout is patched again
@@ -72,6 +74,8 @@ int CInstall::Remove() {
 int CInstall::ScheduleLayoutDeletion() {
   GString final32, final64;
   if (!BuildLayoutPaths(final32, final64, nullptr, nullptr)) return 0;
+  // A deletion the system refuses leaves an unused file behind; the removal
+  // goes on regardless.
   MoveAtRestart({{&final32, nullptr}, {&final64, nullptr}}, MOVEFILE_DELAY_UNTIL_REBOOT);
   return 1;
 }

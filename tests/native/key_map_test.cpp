@@ -125,4 +125,62 @@ TEST(KeyMap, ScancodeMapRoundTrip) {
   EXPECT_EQ(std::memcmp(imported.rows, map.rows, sizeof map.rows), 0);
 }
 
+// Writing the map keeps what others mapped: entries for keys the table does
+// not hold survive; entries for the table's keys are ours to replace.
+TEST(KeyMap, ScancodeMapKeepsForeignMappings) {
+  WorkingMap map;
+  map.Row(0x003A).TargetScancode = 0x001D;  // ours: Caps Lock sends Left Ctrl
+  const std::vector<uint8_t> wrongCount = [] {
+    auto v = ScancodeMap({{0x0030, 0x0077}}, 5);  // counts more than it holds
+    return v;
+  }();
+  const std::vector<uint8_t> noTerminatorRoom = [] {
+    auto v = ScancodeMap({{0x0030, 0x0077}});
+    v.resize(v.size() - 2);
+    return v;
+  }();
+  const std::vector<uint8_t> zeroCount = [] {
+    auto v = ScancodeMap({{0x0030, 0x0077}});
+    v[8] = 0;
+    return v;
+  }();
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> existing;
+    std::vector<std::pair<uint16_t, uint16_t>> expected;
+  };
+  const Case cases[] = {
+      {"no map", {}, {{0x001D, 0x003A}}},
+      {"empty map", ScancodeMap({}), {{0x001D, 0x003A}}},
+      {"foreign entry kept after ours",
+       ScancodeMap({{0x0030, 0x0077}, {0xE020, 0x0070}}),
+       {{0x001D, 0x003A}, {0x0030, 0x0077}, {0xE020, 0x0070}}},
+      {"our own keys replaced, a disabled foreign key kept",
+       ScancodeMap({{0x0001, 0x003A}, {0x0000, 0x0077}, {0x0010, 0x001E}}),
+       {{0x001D, 0x003A}, {0x0000, 0x0077}}},
+      {"the last of several mappings of one foreign key",
+       ScancodeMap({{0x0030, 0x0077}, {0x0031, 0x0070}, {0x0032, 0x0077}}),
+       {{0x001D, 0x003A}, {0x0031, 0x0070}, {0x0032, 0x0077}}},
+      {"a zero physical key maps nothing", ScancodeMap({{0x0030, 0x0000}}), {{0x001D, 0x003A}}},
+      {"count larger than the value", wrongCount, {{0x001D, 0x003A}}},
+      {"value cut short", noTerminatorRoom, {{0x001D, 0x003A}}},
+      {"count of zero", zeroCount, {{0x001D, 0x003A}}},
+      {"shorter than a header", {0, 0, 0, 0, 0, 0, 0, 0, 2, 0}, {{0x001D, 0x003A}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto value =
+        BuildScancodeMap(map.rows, KeyTableRows, c.existing.empty() ? nullptr : c.existing.data(),
+                         uint32_t(c.existing.size()));
+    EXPECT_EQ(value, ScancodeMap(c.expected));
+  }
+
+  // With nothing of ours remapped, the foreign entries alone make the map.
+  WorkingMap unchanged;
+  const auto foreignOnly = ScancodeMap({{0x0030, 0x0077}});
+  EXPECT_EQ(BuildScancodeMap(unchanged.rows, KeyTableRows, foreignOnly.data(),
+                             uint32_t(foreignOnly.size())),
+            foreignOnly);
+}
+
 }  // namespace

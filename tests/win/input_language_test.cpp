@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "core/install.h"
 #include "support/table_builder.h"
@@ -177,6 +178,101 @@ TEST_F(InputLanguage, AssociatedProgramNeedsItsAssociation) {
   EXPECT_EQ(install.FindAssociatedProgram(41, program), 0);
   EXPECT_EQ(program.Length(), 0);
   EXPECT_EQ(install.LaunchAssociated(), 0);
+}
+
+// The names of settings files left in the temporary folder.
+std::vector<std::wstring> LeftSettingsFiles() {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  std::vector<std::wstring> left;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((std::wstring(temp) + L"kls*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do left.push_back(found.cFileName);
+    while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+  return left;
+}
+
+// The settings file is a fresh file of its own, held so that nobody can write,
+// replace, rename or delete it until the command has read it, and readable by
+// the command meanwhile.
+TEST_F(InputLanguage, SettingsFileIsHeldAgainstReplacement) {
+  GString text, path;
+  text.AssignWide(u"settings");
+  FileHandle held;
+  ASSERT_EQ(install.WriteSettingsFile(text, path, held), 1);
+  ASSERT_TRUE(held);
+  const std::wstring made(path.WideText(0), path.WideText(0) + path.Length());
+  const std::wstring other = folder + L"\\other.txt";
+  std::ofstream(other.c_str(), std::ios::binary) << "evil";
+
+  EXPECT_EQ(CreateFileW(made.c_str(), GENERIC_WRITE,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, 0, nullptr),
+            INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(DeleteFileW(made.c_str()));
+  EXPECT_FALSE(MoveFileExW(made.c_str(), (folder + L"\\moved.txt").c_str(), 0));
+  EXPECT_FALSE(MoveFileExW(other.c_str(), made.c_str(), MOVEFILE_REPLACE_EXISTING));
+  EXPECT_FALSE(CopyFileW(other.c_str(), made.c_str(), FALSE));
+  EXPECT_EQ(ReadAll(made), "settings");
+  DeleteFileW(other.c_str());
+
+  held.Reset();
+  EXPECT_TRUE(DeleteFileW(made.c_str()));
+}
+
+// The same seen from another process, the command itself: it reads the text
+// written, and its attempts to replace or remove the file fail.
+TEST_F(InputLanguage, CommandReadsWhatWasWritten) {
+  const std::wstring script = folder + L"\\attack.cmd";
+  const std::wstring evil = folder + L"\\evil.txt";
+  std::ofstream(evil.c_str(), std::ios::binary) << "evil";
+  std::ofstream(script.c_str(), std::ios::binary)
+      << "@echo off\r\n"
+      << "copy /y \"" << std::string(evil.begin(), evil.end()) << "\" %1 >nul 2>nul\r\n"
+      << "del /q %1 >nul 2>nul\r\n"
+      << "move /y %1 \"" << std::string(folder.begin(), folder.end())
+      << "\\moved.txt\" >nul 2>nul\r\n"
+      << "copy /y %1 \"" << std::string(copy.begin(), copy.end()) << "\" >nul\r\n";
+  strings.Wide(49, u"cmd.exe /c " + U16(script) + u" \"%s\"");
+  Attach();
+  install.OsVersionCode = 61;
+  EXPECT_EQ(install.RegisterInputLanguage(0x0419, 1), 1);
+  EXPECT_EQ(ReadAll(copy), "62 0419 a0010419 [default]");
+  EXPECT_FALSE(FileExists(folder + L"\\moved.txt"));
+  EXPECT_TRUE(LeftSettingsFiles().empty());
+  DeleteFileW(script.c_str());
+  DeleteFileW(evil.c_str());
+}
+
+// Whatever happens to the command, and whether or not the text could be
+// written, no settings file stays behind.
+TEST_F(InputLanguage, SettingsFileIsDeletedOnEveryPath) {
+  struct Case {
+    const char* name;
+    const char16_t* command;  // string 49; null: absent
+    const char16_t* removal;  // string 66: empty makes the write fail
+    int registered, unregistered;
+  };
+  const Case cases[] = {
+      {"command runs", u"cmd.exe /c exit", u"66 [%s]", 1, 1},
+      {"command cannot start", u"no-such-program.exe \"%s\"", u"66 [%s]", 1, 1},
+      {"no command", nullptr, u"66 [%s]", 1, 1},
+      {"nothing to write", u"cmd.exe /c exit", u"", 1, 0},
+  };
+  install.OsVersionCode = 61;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    strings.Wide(49, c.command != nullptr ? c.command : u"").Wide(66, c.removal);
+    if (c.removal[0] == 0) strings.Wide(62, u"");
+    Attach();
+    EXPECT_EQ(install.RegisterInputLanguage(0x0419, 0), c.registered);
+    EXPECT_TRUE(LeftSettingsFiles().empty());
+    EXPECT_EQ(install.UnregisterInputLanguage(), c.unregistered);
+    EXPECT_TRUE(LeftSettingsFiles().empty());
+  }
 }
 
 }  // namespace

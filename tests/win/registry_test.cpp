@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/install.h"
+#include "core/registry_value.h"
 #include "support/table_builder.h"
 
 namespace {
@@ -366,6 +367,216 @@ TEST_F(RegistryRecords, PostChangeNoteByVersion) {
   install.OsVersionCode = 51;
   ASSERT_EQ(install.WritePostChangeNote(), 1);
   EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, L"\\Note", 71, REG_SZ).size(), sizeof L"note");
+}
+
+// Every value the program reads back, stored with the wrong type, without its
+// terminator, empty, or far too large: each counts as missing (or, for the
+// texts, ends at its terminator), and the reading goes on as for a missing
+// value. The records, the layout registration and the scancode map alike.
+TEST_F(RegistryRecords, DamagedValuesCountAsMissing) {
+  const std::wstring shared = L"\\Software\\Vendor\\Shared";
+  const std::wstring component = shared + L"\\Components\\Component";
+  const std::wstring package = shared + L"\\Packages\\Package";
+  auto bytes = [](const std::wstring& text, size_t cut = 0) {
+    const auto* p = reinterpret_cast<const uint8_t*>(text.data());
+    return std::vector<uint8_t>(p, p + 2 * text.size() - cut);
+  };
+  const std::vector<uint8_t> hugeText(MaxRegistryTextBytes + 2, 'x');
+  std::vector<uint8_t> hugeBinary(MaxRegistryBinaryBytes + 4, 0);
+  hugeBinary[8] = 2;  // a well-formed map at its start
+  hugeBinary[12] = 0x1D;
+  hugeBinary[14] = 0x3A;
+  const std::vector<uint8_t> wellFormedPair = {0x3A, 0x00, 0xA2, 0x00};
+
+  struct Outcome {
+    int32_t state;
+    const char16_t* prior;  // SavedPriorLayout
+    int32_t sharedCount;
+    int32_t componentCount;
+    uint16_t capsVirtualKey;  // the chosen key list applied to Caps Lock
+    int32_t variant;          // value 158 applied or not (1 before)
+    int32_t hadMap;
+    uint16_t capsTarget;  // the scancode map applied to Caps Lock
+  };
+  const Outcome full = {InstallStamp, u"prior", 2, 3, 0x00A2, 1, 0, 0};
+  struct Case {
+    const char* name;
+    std::wstring path;
+    uint32_t id;
+    DWORD type;
+    std::vector<uint8_t> data;
+    Outcome expected;
+  };
+  const Case cases[] = {
+      // Required texts of the records.
+      {"text of another type",
+       shared,
+       11,
+       REG_EXPAND_SZ,
+       bytes(std::wstring(L"x", 2)),
+       {0, u"", 0, 0, 0, 1, 0, 0}},
+      {"text of binary type", shared, 11, REG_BINARY, bytes(L"prior"), {0, u"", 0, 0, 0, 1, 0, 0}},
+      {"empty text", shared, 11, REG_SZ, {}, {InstallStamp, u"", 2, 3, 0x00A2, 1, 0, 0}},
+      {"text without terminator",
+       shared,
+       11,
+       REG_SZ,
+       bytes(L"abc"),
+       {InstallStamp, u"abc", 2, 3, 0x00A2, 1, 0, 0}},
+      {"text of an odd size",
+       shared,
+       11,
+       REG_SZ,
+       bytes(L"abcd", 1),
+       {InstallStamp, u"abc", 2, 3, 0x00A2, 1, 0, 0}},
+      {"text with a NUL inside",
+       shared,
+       11,
+       REG_SZ,
+       bytes(std::wstring(L"ab\0cd\0", 6)),
+       {InstallStamp, u"ab", 2, 3, 0x00A2, 1, 0, 0}},
+      {"text far too large", shared, 11, REG_SZ, hugeText, {0, u"", 0, 0, 0, 1, 0, 0}},
+      // Required numbers.
+      {"number too short", shared, 21, REG_DWORD, {2, 0}, {0, u"prior", 0, 0, 0, 1, 0, 0}},
+      {"number too long",
+       shared,
+       21,
+       REG_DWORD,
+       {2, 0, 0, 0, 0, 0, 0, 0},
+       {0, u"prior", 0, 0, 0, 1, 0, 0}},
+      {"number of zero size", shared, 21, REG_DWORD, {}, {0, u"prior", 0, 0, 0, 1, 0, 0}},
+      {"64-bit number",
+       shared,
+       21,
+       REG_QWORD,
+       {2, 0, 0, 0, 0, 0, 0, 0},
+       {0, u"prior", 0, 0, 0, 1, 0, 0}},
+      {"big-endian number",
+       shared,
+       21,
+       REG_DWORD_BIG_ENDIAN,
+       {0, 0, 0, 2},
+       {0, u"prior", 0, 0, 0, 1, 0, 0}},
+      {"number as text",
+       component,
+       29,
+       REG_SZ,
+       bytes(std::wstring(L"3", 2)),
+       {0, u"prior", 2, 0, 0, 1, 0, 0}},
+      {"state as binary", package, 39, REG_BINARY, {190, 0, 0, 0}, {0, u"prior", 2, 3, 0, 1, 0, 0}},
+      // Optional values of the package: each ignored alone.
+      {"chosen keys as a number",
+       package,
+       157,
+       REG_DWORD,
+       wellFormedPair,
+       {InstallStamp, u"prior", 2, 3, 0, 1, 0, 0}},
+      {"chosen keys of zero size",
+       package,
+       157,
+       REG_BINARY,
+       {},
+       {InstallStamp, u"prior", 2, 3, 0, 1, 0, 0}},
+      {"chosen keys short of a pair",
+       package,
+       157,
+       REG_BINARY,
+       {0x3A, 0x00, 0xA2},
+       {InstallStamp, u"prior", 2, 3, 0, 1, 0, 0}},
+      {"chosen keys far too large",
+       package,
+       157,
+       REG_BINARY,
+       [&] {
+         std::vector<uint8_t> v(MaxRegistryBinaryBytes + 4, 0);
+         std::copy(wellFormedPair.begin(), wellFormedPair.end(), v.begin());
+         return v;
+       }(),
+       {InstallStamp, u"prior", 2, 3, 0, 1, 0, 0}},
+      {"variant as text", package, 158, REG_SZ, bytes(std::wstring(L"2", 2)), full},
+      {"variant of zero size", package, 158, REG_DWORD, {}, full},
+      // The scancode map.
+      {"map of another type", L"\\Scancode", 6, REG_DWORD, {0, 0, 0, 0}, full},
+      {"map of zero size", L"\\Scancode", 6, REG_BINARY, {}, full},
+      {"map shorter than its header",
+       L"\\Scancode",
+       6,
+       REG_BINARY,
+       {0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0},
+       {InstallStamp, u"prior", 2, 3, 0x00A2, 1, 1, 0}},
+      {"map counting more than it holds",
+       L"\\Scancode",
+       6,
+       REG_BINARY,
+       {0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0x1D, 0, 0x3A, 0, 0, 0, 0, 0},
+       {InstallStamp, u"prior", 2, 3, 0x00A2, 1, 1, 0}},
+      {"map far too large", L"\\Scancode", 6, REG_BINARY, hugeBinary, full},
+      {"well-formed map",
+       L"\\Scancode",
+       6,
+       REG_BINARY,
+       {0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0x1D, 0, 0x3A, 0, 0, 0, 0, 0},
+       {InstallStamp, u"prior", 2, 3, 0x00A2, 1, 1, 0x001D}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(kRoot) + L"\\Software\\Vendor").c_str());
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(kRoot) + L"\\Scancode").c_str());
+    Create(HKEY_LOCAL_MACHINE, std::wstring(kRoot) + L"\\Scancode");
+    PutFullRecords();
+    PutNumber(package, 158, 2);
+    Put(c.path, c.id, c.type, c.data.empty() ? nullptr : c.data.data(), DWORD(c.data.size()));
+
+    CInstall fresh;
+    AttachStrings(fresh);
+    fresh.LayoutVariant = 1;
+    fresh.LoadScancodeMap();
+    fresh.LoadInstallInfo();
+    const Outcome& e = c.expected;
+    EXPECT_EQ(fresh.InstallState, e.state);
+    EXPECT_EQ(std::u16string(fresh.Paths[SavedPriorLayout].WideText(0),
+                             size_t(fresh.Paths[SavedPriorLayout].Length())),
+              e.prior);
+    EXPECT_EQ(fresh.SharedInstallCount, e.sharedCount);
+    EXPECT_EQ(fresh.ComponentRefCount, e.componentCount);
+    EXPECT_EQ(fresh.FindWorkingKey(0x003A)->VirtualKey, e.capsVirtualKey);
+    // The variant is read last: only a run that reached it and found it sound applies 2.
+    EXPECT_EQ(fresh.LayoutVariant, e.state == InstallStamp && c.id != 158 ? 2 : e.variant);
+    EXPECT_EQ(fresh.HadScancodeMap, e.hadMap);
+    EXPECT_EQ(fresh.FindWorkingKey(0x003A)->TargetScancode, e.capsTarget);
+  }
+}
+
+// The layout registration of an older release is recognised only from text
+// values of the right type; a text is compared up to its terminator.
+TEST_F(RegistryRecords, LegacyRegistrationNeedsSoundTexts) {
+  install.OsVersionCode = 61;
+  const std::wstring layout = L"\\Layouts\\00010419";
+  struct Case {
+    const char* name;
+    DWORD type;
+    std::wstring data;  // stored as it is, without an added terminator
+    int32_t state;
+  };
+  const Case cases[] = {
+      {"terminated", REG_SZ, std::wstring(L"layout.dll", 11), LegacyInstallState},
+      {"no terminator", REG_SZ, L"layout.dll", LegacyInstallState},
+      {"something after the terminator", REG_SZ, std::wstring(L"layout.dll\0x", 12),
+       LegacyInstallState},
+      {"expandable text", REG_EXPAND_SZ, std::wstring(L"layout.dll", 11), 0},
+      {"list of texts", REG_MULTI_SZ, std::wstring(L"layout.dll\0", 12), 0},
+      {"binary", REG_BINARY, L"layout.dll", 0},
+      {"empty", REG_SZ, L"", 0},
+      {"a longer name", REG_SZ, std::wstring(L"layout.dll2", 12), 0},
+  };
+  PutText(layout, 17, L"layout name");
+  PutText(layout, 19, L"layout id");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Put(layout, 18, c.type, c.data.data(), DWORD(2 * c.data.size()));
+    install.LoadInstallInfo();
+    EXPECT_EQ(install.InstallState, c.state);
+  }
 }
 
 }  // namespace
