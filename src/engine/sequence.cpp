@@ -12,8 +12,12 @@ int CInstall::Install() {
 
   if (ModifyMode) {
     // Only the options and chosen keys change; the layout is patched again
-    // only once they are recorded, so the two never disagree.
-    return SaveInstallInfo() && InstallLayoutFiles() ? 1 : 0;
+    // only once they are recorded, so the two never disagree. The keys made
+    // to send another key take effect through the machine's map alone, so it
+    // is written again too; as in a full installation its result is ignored.
+    if (!SaveInstallInfo() || !InstallLayoutFiles()) return 0;
+    WriteScancodeMap();
+    return 1;
   }
 
   if (InstallState == LegacyInstallState) RemoveOldVersionFiles(0);
