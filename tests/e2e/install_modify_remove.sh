@@ -36,6 +36,12 @@ fail() {
 # installation writes the map again from what it kept: the first mapping only.
 "$wine" reg add 'HKLM\SYSTEM\CurrentControlSet\Control\Keyboard Layout' /v 'Scancode Map' \
   /t REG_BINARY /d 00000000000000000300000000005be01e001e0000000000 /f >/dev/null
+# The system program that applies input-language settings files is replaced
+# by one that records how it was started and what it was given (Wine's own
+# does nothing with such a file).
+cp "$build/command_recorder.exe" "$drive/windows/system32/control.exe"
+"$wine" reg add 'HKCU\Software\Wine\DllOverrides' /v control.exe /d native /f >/dev/null
+
 # --- What the package must leave --------------------------------------------
 program_files='C:\Program Files'
 install_dir="$program_files"'\Tundra Type\PhonoRus'
@@ -143,12 +149,13 @@ unix() {
 }
 
 # --- The other files ---------------------------------------------------------
-# A multi-line text of the English string table, as the package writes it.
+# A text of a string table source (default: English), as the package has it.
 string_text() {
   perl -CSD -e '
     my $id = shift; my ($on, @lines);
     while (<>) {
       if (/^(\d+) =\s*$/) { $on = $1 == $id; next }
+      if (/^(\d+) = (.*)$/) { push @lines, $2 if $1 == $id; $on = 0; next }
       if ($on && s/^\s*\| ?//) { chomp; push @lines, $_; next }
       $on = 0;
     }
@@ -156,7 +163,7 @@ string_text() {
     $t =~ s/\\u([0-9A-Fa-f]{4})/chr(hex $1)/ge;
     $t =~ s/\\s/ /g;
     $t =~ s/\\\\/\\/g;
-    print $t;' "$1" "$source_dir/package/strings/language0.txt"
+    print $t;' "$1" "$source_dir/package/strings/${2:-language0}.txt"
 }
 string_text 67 >"$work/text.expected"
 printf '[InternetShortcut]\r\nURL=file:///%s\\%s\r\n' "$install_dir" keychart.htm >"$work/pointer.expected"
@@ -178,6 +185,25 @@ check_files() {
   [ -z "$(find "$drive/users" -iname 'phr*.tmp')" ] || fail "$step: a settings file was left behind"
   echo "e2e: $step: files, staged layout builds and texts as expected"
 }
+
+# The input-language command: started once more (start number $2), by the
+# system folder's program, on a settings file that was $3.
+check_command() {
+  local step=$1 number=$2 expected=$3 line
+  line=$(sed -n "${number}p" "$drive/e2e/commands.txt" 2>/dev/null)
+  [ "$(wc -l <"$drive/e2e/commands.txt")" = "$number" ] ||
+    fail "$step: the input-language command ran $(wc -l <"$drive/e2e/commands.txt") times, not $number"
+  [[ $line =~ ^control\.exe\ intl\.cpl,,/f:\"C:\\users\\[^\\]+\\Temp\\phr[0-9A-Fa-f]{1,4}\.tmp\"$ ]] ||
+    fail "$step: unexpected input-language command: $line"
+  same "$drive/e2e/file-$number.txt" "$expected" "$step"
+  echo "e2e: $step: the input-language command had the expected settings file"
+}
+# Registration: the user's language (0409 here), the layout's key name, made
+# the default; removal: the package's removal file as it stands.
+printf -- "$(string_text 62 extra)" 0x0409 a0000419 "$(string_text 64 extra)" >"$work/register.expected"
+printf -- "$(string_text 66 extra)" '' >"$work/unregister.expected"
+grep -q 'Action="add" ID="0409:a0000419" Default="true"/>' "$work/register.expected" ||
+  fail "the expected registration file is not what the package strings make"
 
 # The system's copies of the layout after a restart.
 check_system_layouts() {
@@ -384,6 +410,7 @@ modified_map='[8] 3a 00 ff 00 38 e0 5d 01'
 run_robot "$build/setup64.exe" install
 check installed installed 0 "$installed_map" yes yes "$move32" "$move64"
 check_files installed installed
+check_command installed 1 "$work/register.expected"
 restart
 check installed-restarted installed 0 "$installed_map" no no
 check_system_layouts installed-restarted installed
@@ -392,6 +419,8 @@ check_system_layouts installed-restarted installed
 run_robot "$setup_copy" modify
 check modified installed 1 "$modified_map" no yes "$move32" "$move64"
 check_files modified modified
+# A change of options registers nothing again.
+[ "$(wc -l <"$drive/e2e/commands.txt")" = 1 ] || fail "modified: the input-language command ran again"
 restart
 check modified-restarted installed 1 "$modified_map" no no
 check_system_layouts modified-restarted modified
@@ -399,6 +428,7 @@ check_system_layouts modified-restarted modified
 run_robot "$setup_copy" remove
 check removed removed - - yes no "$delete32" "$delete64" "\\??\\$setup_copy -> (delete)"
 [ -z "$(find "$drive/users" -iname 'phr*.tmp')" ] || fail "removed: a settings file was left behind"
+check_command removed 2 "$work/unregister.expected"
 restart
 check removed-restarted gone - - no no
 [ ! -e "$(unix "$syswow64")" ] && [ ! -e "$(unix "$system32")" ] ||
