@@ -194,6 +194,30 @@ const char* AwaitFinish(HWND main, DWORD process) {
   return "no finish page";
 }
 
+const char* Walk(HWND main, DWORD process) {
+  if (WaitForControl(main, WelcomeLanguage) == nullptr) return "no welcome page";
+  Page("welcome");
+  if (!Click(main, Next)) return "no next button on the welcome page";
+  if (WaitForControl(main, AcceptLicence) == nullptr) return "no licence page";
+  if (!Click(main, AcceptLicence)) return "no licence box";
+  Page("licence");
+  if (!Click(main, Next)) return "next stays disabled on the licence page";
+  if (WaitForControl(main, InstallButton) == nullptr) return "no setup page";
+  Page("setup");
+  if (!Click(main, KeyPage)) return "no key page button";
+  if (WaitForControl(main, 1301) == nullptr) return "no key page";
+  Page("keys");
+  if (!Click(main, KeyPageBack)) return "no way back from the key page";
+  HWND install = WaitForControl(main, InstallButton);
+  if (install == nullptr) return "no install button";
+  Press(install);
+  // The finish page's only button restarts Windows: it is looked at, not pressed.
+  if (const char* failure = AwaitFinish(main, process)) return failure;
+  Page("finish");
+  PostMessageW(main, WM_CLOSE, 0, 0);
+  return nullptr;
+}
+
 const char* AcceptLicenceAndGoToSetup(HWND main) {
   if (WaitForControl(main, WelcomeLanguage) == nullptr) return "no welcome page";
   if (WaitForControl(main, WelcomeModify, 300) != nullptr)
@@ -245,33 +269,17 @@ const char* Remove(HWND main, DWORD process) {
   return AwaitFinish(main, process);
 }
 
-const char* Walk(HWND main) {
-  if (WaitForControl(main, WelcomeLanguage) == nullptr) return "no welcome page";
-  Page("welcome");
-  if (!Click(main, Next)) return "no next button on the welcome page";
-  if (WaitForControl(main, AcceptLicence) == nullptr) return "no licence page";
-  if (!Click(main, AcceptLicence)) return "no licence box";
-  Page("licence");
-  if (!Click(main, Next)) return "next stays disabled on the licence page";
-  if (WaitForControl(main, InstallButton) == nullptr) return "no setup page";
-  Page("setup");
-  if (!Click(main, KeyPage)) return "no key page button";
-  if (WaitForControl(main, 1301) == nullptr) return "no key page";
-  Page("keys");
-  if (!Click(main, KeyPageBack)) return "no way back from the key page";
-  if (!Click(main, InstallButton)) return "no install button";
-  // The finish page's only button restarts Windows: it is looked at, not pressed.
-  if (WaitForControl(main, FinishText, 60000) == nullptr) return "no finish page";
-  Page("finish");
-  PostMessageW(main, WM_CLOSE, 0, 0);
-  return nullptr;
-}
-
-// A user starts the program by its Windows path, and the program copies itself
-// from the path its command line names. Under Wine a caller may name it by its
-// Unix path, which Windows code cannot open: it is turned into a Windows path.
+// A user starts the program by its full Windows path, and the program copies
+// itself from the path its command line names. Under Wine a caller may name it
+// by its Unix path, which Windows code cannot open: it is turned into a
+// Windows path.
 std::wstring WindowsPath(const wchar_t* path) {
-  if (path[0] != L'/') return path;
+  if (path[0] != L'/') {
+    // A relative path: the full one, as a user's shell would start it with.
+    wchar_t full[MAX_PATH];
+    const DWORD length = GetFullPathNameW(path, MAX_PATH, full, nullptr);
+    return length > 0 && length < MAX_PATH ? std::wstring(full) : std::wstring(path);
+  }
   using ToDos = WCHAR*(CDECL*)(LPCSTR);
   auto toDos = reinterpret_cast<ToDos>(reinterpret_cast<void*>(
       GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_dos_file_name")));
@@ -324,7 +332,7 @@ int wmain(int argc, wchar_t** argv) {
   if (main == nullptr) {
     result = Fail("no wizard window appeared");
   } else if (walk || work != nullptr) {
-    const char* failure = walk ? Walk(main) : work(main, process.dwProcessId);
+    const char* failure = walk ? Walk(main, process.dwProcessId) : work(main, process.dwProcessId);
     if (failure == nullptr && !walk) {
       // The finish page's button restarts Windows: the window is closed instead.
       PostMessageW(main, WM_CLOSE, 0, 0);
