@@ -404,9 +404,13 @@ move64="$staged64 -> !\\??\\$system32"
 delete32="\\??\\$syswow64 -> (delete)"
 delete64="\\??\\$system32 -> (delete)"
 setup_copy="$install_dir\\setup64.exe"
+# The chosen-key records (scancode, virtual key) the robot's choices make:
+# Caps Lock (3A) a left Ctrl (A2); after the change Caps Lock nothing (FF) and
+# right Alt (E0 38) the Application key (15D), in the key table's row order.
 installed_map='[4] 3a 00 a2 00'
 modified_map='[8] 3a 00 ff 00 38 e0 5d 01'
 
+# DecimalKey 0: the keypad's decimal key types a comma; 1 after the change.
 run_robot "$build/setup64.exe" install
 check installed installed 0 "$installed_map" yes yes "$move32" "$move64"
 check_files installed installed
@@ -425,6 +429,7 @@ restart
 check modified-restarted installed 1 "$modified_map" no no
 check_system_layouts modified-restarted modified
 
+# Removal through the same copy: the running copy waits for the restart.
 run_robot "$setup_copy" remove
 check removed removed - - yes no "$delete32" "$delete64" "\\??\\$setup_copy -> (delete)"
 [ -z "$(find "$drive/users" -iname 'phr*.tmp')" ] || fail "removed: a settings file was left behind"
