@@ -224,6 +224,9 @@ class CInstall : public CInstallBase {
 
   // Install paths.
   int BuildPaths();
+  // The file-name part of a path: what follows its last backslash, slash or
+  // drive colon, or all of it.
+  static int FileNamePart(GString& path, GString& name);
   // A shell special folder (CSIDL); `target` is empty when there is none.
   int GetSpecialFolder(int folderId, GString& target);
 

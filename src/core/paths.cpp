@@ -86,14 +86,23 @@ int CInstall::BuildPaths() {
   Paths[SetupSelf].AssignWide(reinterpret_cast<const char16_t*>(arguments[0]));
   LocalFree(arguments);
 
-  // The file-name part: what follows the last backslash, or all of it.
-  GString& self = Paths[SetupSelf];
-  const int slash = self.FindLast(u'\\', 0);
   GString fileName;
-  fileName.AssignWide(self.WideText(slash + 1));
+  FileNamePart(Paths[SetupSelf], fileName);
   compose(Paths[SetupCopy], Paths[InstallDir], fileName, nullptr);
 
   Format(Paths[SetupLinkName], linkFormat.WideText(0), linkArgument.WideText(0));
   compose(Paths[SetupMenuLink], Paths[MenuDir], Paths[SetupLinkName], &linkExt);
   return 1;
+}
+
+int CInstall::FileNamePart(GString& path, GString& name) {
+  // Windows takes a slash for a backslash, and a drive letter's colon ends
+  // the folder part too: a program started as "dir/setup.exe" or "D:setup.exe"
+  // must still copy itself to "setup.exe", not into a folder that is not there.
+  int start = 0;
+  for (char16_t separator : {u'\\', u'/', u':'}) {
+    const int found = path.FindLast(separator, 0);
+    if (found + 1 > start) start = found + 1;
+  }
+  return name.AssignWide(path.WideText(start));
 }

@@ -56,6 +56,29 @@ TEST(Paths, ComposedFromTheSpecialFoldersAndTheStrings) {
   }
 }
 
+// The setup copy keeps the program's file name, however the program was named
+// when it was started.
+TEST(Paths, FileNamePartFollowsTheLastSeparator) {
+  struct Case {
+    std::u16string path;
+    std::u16string name;
+  };
+  const Case cases[] = {
+      {u"C:\\Downloads\\setup.exe", u"setup.exe"},
+      {u"setup.exe", u"setup.exe"},
+      {u"build/win64/setup64.exe", u"setup64.exe"},
+      {u"Z:\\work/build\\setup.exe", u"setup.exe"},
+      {u"D:setup.exe", u"setup.exe"},
+      {u"C:\\folder\\", u""},
+  };
+  for (const Case& c : cases) {
+    GString path, name;
+    ASSERT_EQ(path.AssignWide(c.path.c_str()), 1);
+    EXPECT_EQ(CInstall::FileNamePart(path, name), 1);
+    EXPECT_EQ(Text(name), c.name) << "case " << (&c - cases);
+  }
+}
+
 TEST(Options, DefaultVariantIsTheFirstNameHoldingTheMarker) {
   struct Case {
     std::u16string marker;
