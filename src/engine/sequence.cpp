@@ -65,9 +65,16 @@ int CInstall::Remove() {
   }
   // The running program may be this copy: it then goes at the next restart.
   deleteAll({OldSetupCopy, OldSetupMenuLink});
-  // Folders still holding something stay.
+  // Folders still holding something stay. When the running copy waits for
+  // the restart, its folders are left to the restart too: they go after it if
+  // nothing else is in them by then, instead of staying behind empty.
+  const bool copyWaits = Paths[OldSetupCopy].Length() != 0 &&
+                         GetFileAttributesW(WinText(Paths[OldSetupCopy])) != INVALID_FILE_ATTRIBUTES;
   for (PathIndex i : {InstallDir, VendorDir, MenuDir, MenuVendorDir}) {
-    if (Paths[i].Length() != 0) RemoveFolder(Paths[i]);
+    if (Paths[i].Length() == 0 || RemoveFolder(Paths[i])) continue;
+    if (copyWaits && (i == InstallDir || i == VendorDir)) {
+      MoveFileExW(WinText(Paths[i]), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    }
   }
   UnregisterLayoutKey();
   RemoveInstallInfo();

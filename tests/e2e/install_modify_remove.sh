@@ -289,11 +289,15 @@ EOF
   fi
   if [ "$state" != installed ]; then
     # The removal ran from the setup copy, which cannot delete itself: the
-    # copy goes at the restart, and its folders, empty by then, stay.
-    echo "files $program_files\\Tundra Type"
-    echo "  PhonoRus\\"
-    echo "files $install_dir"
-    [ "$state" = removed ] && echo "  setup64.exe $(stat -c %s "$build/setup64.exe")"
+    # copy goes at the restart, and its folders, empty by then, after it.
+    if [ "$state" = removed ]; then
+      echo "files $program_files\\Tundra Type"
+      echo "  PhonoRus\\"
+      echo "files $install_dir"
+      echo "  setup64.exe $(stat -c %s "$build/setup64.exe")"
+    else
+      echo "files $program_files\\Tundra Type (absent)"
+    fi
     echo "files $menu\\Tundra Type (absent)"
     echo "files $desktop"
     for c in "$component" "$shared" PhonoRus "$setup_link"; do echo "link $menu_dir\\$c.lnk (absent)"; done
@@ -431,7 +435,8 @@ check_system_layouts modified-restarted modified
 
 # Removal through the same copy: the running copy waits for the restart.
 run_robot "$setup_copy" remove
-check removed removed - - yes no "$delete32" "$delete64" "\\??\\$setup_copy -> (delete)"
+check removed removed - - yes no "$delete32" "$delete64" "\\??\\$setup_copy -> (delete)" \
+  "\\??\\$install_dir -> (delete)" "\\??\\$program_files\\Tundra Type -> (delete)"
 [ -z "$(find "$drive/users" -iname 'phr*.tmp')" ] || fail "removed: a settings file was left behind"
 check_command removed 2 "$work/unregister.expected"
 restart

@@ -121,6 +121,38 @@ TEST_F(Sequences, RemovalCountsDownAndKeepsWhatOthersStillUse) {
   }
 }
 
+// Removal started from the installed copy: the copy cannot go while it runs,
+// so it and then its folders, in that order, are left to the restart, which
+// removes a folder only if it is empty by then.
+TEST_F(Sequences, RemovalThroughTheRunningCopyLeavesItsFoldersToTheRestart) {
+  const std::u16string vendor = folder + u"\\vendor";
+  const std::u16string product = vendor + u"\\product";
+  ASSERT_TRUE(CreateDirectoryW(Win(vendor), nullptr));
+  ASSERT_TRUE(CreateDirectoryW(Win(product), nullptr));
+  const std::u16string copy = product + u"\\setup.exe";
+  // Held open without delete sharing, as a running program's file is.
+  HANDLE running = CreateFileW(Win(copy), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                               0, nullptr);
+  ASSERT_NE(running, INVALID_HANDLE_VALUE);
+  install.Paths[OldSetupCopy].AssignWide(copy.c_str());
+  install.Paths[InstallDir].AssignWide(product.c_str());
+  install.Paths[VendorDir].AssignWide(vendor.c_str());
+  install.InstallState = InstallStamp;
+  install.SharedInstallCount = 1;
+
+  EXPECT_EQ(install.Remove(), 1);
+  CloseHandle(running);
+  const auto moves = OurMoves();
+  ASSERT_EQ(moves.size(), 5u);  // both layout files, the copy, its two folders
+  EXPECT_TRUE(EndsWith(moves[2].first, copy));
+  EXPECT_TRUE(EndsWith(moves[3].first, product));
+  EXPECT_TRUE(EndsWith(moves[4].first, vendor));
+  for (const auto& move : moves) EXPECT_EQ(move.second, u"");
+  DeleteFileW(Win(copy));
+  RemoveDirectoryW(Win(product));
+  RemoveDirectoryW(Win(vendor));
+}
+
 TEST_F(Sequences, RemovalFailsOnlyWithoutLayoutPaths) {
   texts.erase(60);  // no 32-bit system folder on 64-bit Windows
   UseTexts();
