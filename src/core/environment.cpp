@@ -23,15 +23,62 @@ bool IsPlainFileName(const char16_t* name, int length) {
 
 }  // namespace
 
-HMODULE LoadSystemLibrary(const char16_t* name, int length) {
-  if (name == nullptr || !IsPlainFileName(name, length)) return nullptr;
+int SystemFolderPath(const char16_t* name, int length, GString& out) {
+  out.SetLength(0);
+  if (name == nullptr || !IsPlainFileName(name, length)) return 0;
   wchar_t folder[MAX_PATH];
   const UINT folderLength = GetSystemDirectoryW(folder, MAX_PATH);
-  if (folderLength == 0 || folderLength >= MAX_PATH) return nullptr;
+  if (folderLength == 0 || folderLength >= MAX_PATH) return 0;
+  if (!out.AssignWide(reinterpret_cast<const char16_t*>(folder), int(folderLength)) ||
+      !out.AppendPath(name, length)) {
+    out.SetLength(0);
+    return 0;
+  }
+  return 1;
+}
+
+HMODULE LoadSystemLibrary(const char16_t* name, int length) {
   GString path;
-  path.AssignWide(reinterpret_cast<const char16_t*>(folder), int(folderLength));
-  path.AppendPath(name, length);
+  if (!SystemFolderPath(name, length, path)) return nullptr;
   return LoadLibraryExW(WinText(path), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+int LoadCommonControls() {
+  static const char16_t kCommonControls[] = u"comctl32.dll";
+  constexpr int kLength = int(sizeof kCommonControls / 2 - 1);
+  HMODULE module = nullptr;
+  // Only a name the activation context redirects may be loaded by name: the
+  // redirection is applied before any folder is searched. Without it (no
+  // manifest support) a bare name would search the program's folder first.
+  using FindSectionFn =
+      BOOL(WINAPI*)(DWORD, const GUID*, ULONG, LPCWSTR, PACTCTX_SECTION_KEYED_DATA);
+  auto findSection = reinterpret_cast<FindSectionFn>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "FindActCtxSectionStringW")));
+  ACTCTX_SECTION_KEYED_DATA data = {};
+  data.cbSize = sizeof data;
+  if (findSection != nullptr && findSection(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION,
+                                            WinText(kCommonControls), &data)) {
+    module = LoadLibraryW(WinText(kCommonControls));
+  } else {
+    module = LoadSystemLibrary(kCommonControls, kLength);
+  }
+  if (module == nullptr) return 0;
+  using InitFn = void(WINAPI*)();
+  auto init = reinterpret_cast<InitFn>(
+      reinterpret_cast<void*>(GetProcAddress(module, "InitCommonControls")));
+  if (init == nullptr) return 0;
+  init();
+  return 1;
+}
+
+HRESULT QueryAssociatedExecutable(const wchar_t* association, wchar_t* out, DWORD* length) {
+  static const char16_t kShellHelpers[] = u"shlwapi.dll";
+  Module shell(LoadSystemLibrary(kShellHelpers, int(sizeof kShellHelpers / 2 - 1)));
+  using AssocQueryFn = HRESULT(WINAPI*)(ASSOCF, ASSOCSTR, LPCWSTR, LPCWSTR, LPWSTR, DWORD*);
+  auto query = reinterpret_cast<AssocQueryFn>(
+      reinterpret_cast<void*>(GetProcAddress(shell.Get(), "AssocQueryStringW")));
+  if (query == nullptr) return HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+  return query(0, ASSOCSTR_EXECUTABLE, association, nullptr, out, length);
 }
 
 int CInstall::QueryEnvironment(uint32_t functionNameId, uint32_t libraryNameId) {
@@ -117,15 +164,13 @@ int CInstall::AssocExecutableContains(uint32_t assocId, uint32_t textId) {
   DWORD length = 2048;
   char16_t* buffer = path.WideAppendBuffer(int(length));
   if (buffer == nullptr) return 0;
-  HRESULT result = AssocQueryStringW(0, ASSOCSTR_EXECUTABLE, WinText(association), nullptr,
-                                     WinText(buffer), &length);
+  HRESULT result = QueryAssociatedExecutable(WinText(association), WinText(buffer), &length);
   if (result == E_POINTER) {
     buffer = path.WideAppendBuffer(int(length));
     if (buffer == nullptr) return 0;
   }
   // Asked again in every case: the first answer may only have been the size.
-  result = AssocQueryStringW(0, ASSOCSTR_EXECUTABLE, WinText(association), nullptr, WinText(buffer),
-                             &length);
+  result = QueryAssociatedExecutable(WinText(association), WinText(buffer), &length);
   if (FAILED(result)) return 0;
   path.SetLength(-1);  // the reported length counts the terminator
   path.ToUpper();
