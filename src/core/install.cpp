@@ -1,4 +1,5 @@
 #include "core/install.h"
+#include "core/system_library.h"
 
 #include <shellapi.h>
 
@@ -118,7 +119,13 @@ int CInstall::Run() {
     LoadText(53, operation);
     LoadText(54, file);
     LoadText(55, parameters);
-    ShellExecuteW(nullptr, WinText(operation), WinText(file), WinText(parameters), nullptr,
+    // The shell looks for a bare program name in the current folder first,
+    // which is the download folder this program was started from: a bare
+    // name means the system folder's program.
+    GString systemProgram;
+    const GString& target =
+        SystemFolderPath(file.WideText(0), file.Length(), systemProgram) ? systemProgram : file;
+    ShellExecuteW(nullptr, WinText(operation), WinText(target), WinText(parameters), nullptr,
                   SW_SHOWNORMAL);
     Sleep(1000);
     return 1;
