@@ -5,6 +5,8 @@ set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_C_COMPILER   ${mingw_triple}-gcc-${mingw_compiler_suffix})
 set(CMAKE_CXX_COMPILER ${mingw_triple}-g++-${mingw_compiler_suffix})
 set(CMAKE_RC_COMPILER  ${mingw_triple}-windres)
+# Reads import tables for the build's import check.
+set(MINGW_OBJDUMP      ${mingw_triple}-objdump)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${mingw_triple})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

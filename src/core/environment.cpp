@@ -98,15 +98,13 @@ int CInstall::AssocExecutableContains(uint32_t assocId, uint32_t textId) {
   DWORD length = 2048;
   char16_t* buffer = path.WideAppendBuffer(int(length));
   if (buffer == nullptr) return 0;
-  HRESULT result = AssocQueryStringW(0, ASSOCSTR_EXECUTABLE, WinText(association), nullptr,
-                                     WinText(buffer), &length);
+  HRESULT result = QueryAssociatedExecutable(WinText(association), WinText(buffer), &length);
   if (result == E_POINTER) {
     buffer = path.WideAppendBuffer(int(length));
     if (buffer == nullptr) return 0;
   }
   // Asked again in every case: the first answer may only have been the size.
-  result = AssocQueryStringW(0, ASSOCSTR_EXECUTABLE, WinText(association), nullptr, WinText(buffer),
-                             &length);
+  result = QueryAssociatedExecutable(WinText(association), WinText(buffer), &length);
   if (FAILED(result)) return 0;
   path.SetLength(-1);  // the reported length counts the terminator
   path.ToUpper();

@@ -1,7 +1,5 @@
 // The user's input languages (through a settings file handed to a system
 // command) and the small process-launching layer that runs such commands.
-#include <shlwapi.h>
-
 #include <algorithm>
 #include <vector>
 
@@ -164,8 +162,7 @@ int CInstall::FindAssociatedProgram(uint32_t assocId, GString& out) {
   char16_t* buffer = out.WideAppendBuffer(int(length));
   if (buffer == nullptr) return 0;
   buffer[0] = 0;
-  const HRESULT result = AssocQueryStringW(0, ASSOCSTR_EXECUTABLE, WinText(association), nullptr,
-                                           WinText(buffer), &length);
+  const HRESULT result = QueryAssociatedExecutable(WinText(association), WinText(buffer), &length);
   out.SetLength(-1);
   if (FAILED(result)) {
     out.SetLength(0);

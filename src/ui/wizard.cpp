@@ -1,8 +1,7 @@
 #include "ui/wizard.h"
 
-#include <commctrl.h>
-
 #include "core/install.h"
+#include "core/system_library.h"
 #include "pages/dlg_done.h"
 #include "pages/dlg_eula.h"
 #include "pages/dlg_expert1.h"
@@ -44,7 +43,7 @@ int CWizard::Init(HINSTANCE inst) {
   for (int i = 0; i < n; ++i) font.lfFaceName[i] = static_cast<wchar_t>(face.WideText(0)[i]);
   // Without the font the header is drawn in the device context's own font.
   headerFont.Reset(CreateFontIndirectW(&font));
-  InitCommonControls();
+  LoadCommonControls();
   return 1;
 }
 
