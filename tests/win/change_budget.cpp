@@ -16,8 +16,11 @@ int allowed = 0;
 int made = 0;
 
 // Whether the next change may happen; counts it when it may.
-bool Allow() {
+std::vector<std::string> calls;
+
+bool Allow(const char* name) {
   if (!armed) return true;
+  calls.push_back(name);
   if (made >= allowed) return false;
   ++made;
   return true;
@@ -56,7 +59,7 @@ void* Patch(const char* dll, const char* name, void* hook) {
   using name##Fn = ret(WINAPI*) params;                                                      \
   name##Fn Real##name = nullptr;                                                             \
   ret WINAPI Hook##name params {                                                             \
-    if ((changes) && !Allow()) {                                                             \
+    if ((changes) && !Allow(#name)) {                                                        \
       fail;                                                                                  \
     }                                                                                        \
     return Real##name args;                                                                  \
@@ -114,19 +117,51 @@ HOOK("ole32.dll", HRESULT, CoCreateInstance,
 using RegDeleteKeyExWFn = LONG(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD);
 RegDeleteKeyExWFn RealRegDeleteKeyExW = nullptr;
 LONG WINAPI HookRegDeleteKeyExW(HKEY a, LPCWSTR b, REGSAM c, DWORD d) {
-  if (!Allow()) return LONG(Denied);
+  if (!Allow("RegDeleteKeyExW")) return LONG(Denied);
   return RealRegDeleteKeyExW(a, b, c, d);
 }
+
+// The redirection switch changes nothing on the system, but the moves of the
+// system's files must happen while it is off. A 64-bit program has no
+// redirection to switch, and the system says so; the switch then answers as
+// it does for the 32-bit program on 64-bit Windows, with a state of its own
+// that only it takes back.
+using RedirectionOffFn = BOOL(WINAPI*)(PVOID*);
+using RedirectionRestoreFn = BOOL(WINAPI*)(PVOID);
+RedirectionOffFn RealRedirectionOff = nullptr;
+RedirectionRestoreFn RealRedirectionRestore = nullptr;
+int standInState;
+BOOL WINAPI HookRedirectionOff(PVOID* saved) {
+  if (!armed) return RealRedirectionOff(saved);
+  calls.push_back("Wow64DisableWow64FsRedirection");
+  if (RealRedirectionOff(saved)) return TRUE;
+  *saved = &standInState;
+  return TRUE;
+}
+BOOL WINAPI HookRedirectionRestore(PVOID saved) {
+  if (!armed) return RealRedirectionRestore(saved);
+  calls.push_back("Wow64RevertWow64FsRedirection");
+  return saved == &standInState ? TRUE : RealRedirectionRestore(saved);
+}
+
 using GetProcAddressFn = FARPROC(WINAPI*)(HMODULE, LPCSTR);
 GetProcAddressFn RealGetProcAddress = nullptr;
 FARPROC WINAPI LookUp(HMODULE module, LPCSTR name) {
   FARPROC found = RealGetProcAddress(module, name);
-  if (found == nullptr || reinterpret_cast<uintptr_t>(name) <= 0xFFFF ||
-      std::strcmp(name, "RegDeleteKeyExW") != 0) {
-    return found;
+  if (found == nullptr || reinterpret_cast<uintptr_t>(name) <= 0xFFFF) return found;
+  void* real = reinterpret_cast<void*>(found);
+  void* hook = nullptr;
+  if (std::strcmp(name, "RegDeleteKeyExW") == 0) {
+    RealRegDeleteKeyExW = reinterpret_cast<RegDeleteKeyExWFn>(real);
+    hook = reinterpret_cast<void*>(&HookRegDeleteKeyExW);
+  } else if (std::strcmp(name, "Wow64DisableWow64FsRedirection") == 0) {
+    RealRedirectionOff = reinterpret_cast<RedirectionOffFn>(real);
+    hook = reinterpret_cast<void*>(&HookRedirectionOff);
+  } else if (std::strcmp(name, "Wow64RevertWow64FsRedirection") == 0) {
+    RealRedirectionRestore = reinterpret_cast<RedirectionRestoreFn>(real);
+    hook = reinterpret_cast<void*>(&HookRedirectionRestore);
   }
-  RealRegDeleteKeyExW = reinterpret_cast<RegDeleteKeyExWFn>(reinterpret_cast<void*>(found));
-  return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&HookRegDeleteKeyExW));
+  return hook != nullptr ? reinterpret_cast<FARPROC>(hook) : found;
 }
 
 #undef HOOK
@@ -159,6 +194,7 @@ void Arm(int changes) {
   armed = true;
   allowed = changes;
   made = 0;
+  calls.clear();
 }
 
 void ArmUnlimited() { Arm(INT_MAX); }
@@ -166,5 +202,7 @@ void ArmUnlimited() { Arm(INT_MAX); }
 void Disarm() { armed = false; }
 
 int Made() { return made; }
+
+const std::vector<std::string>& Calls() { return calls; }
 
 }  // namespace changebudget

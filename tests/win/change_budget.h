@@ -12,6 +12,9 @@
 // the engine runs while armed: disarm before the test looks at the results.
 #pragma once
 
+#include <string>
+#include <vector>
+
 namespace changebudget {
 
 // Lets `changes` more changes through, then fails every one.
@@ -22,5 +25,8 @@ void ArmUnlimited();
 void Disarm();
 // The changes made since the last Arm.
 int Made();
+// The calls seen since the last Arm, by function name, in order: the changes
+// (made or failed) and the switching of the thread's file-system redirection.
+const std::vector<std::string>& Calls();
 
 }  // namespace changebudget

@@ -6,12 +6,25 @@
 #include <string>
 #include <vector>
 
+#include "change_budget.h"
 #include "engine/layout_patch.h"
 #include "package_expectations.h"
 
 namespace {
 
-class PackageSequences : public PackageExpectations {};
+class PackageSequences : public PackageExpectations {
+ protected:
+  // The moves and the switching of the redirection around them, in order.
+  static std::vector<std::string> Moves() {
+    std::vector<std::string> moves;
+    for (const std::string& call : changebudget::Calls()) {
+      if (call == "MoveFileExW") moves.push_back("move");
+      if (call == "Wow64DisableWow64FsRedirection") moves.push_back("off");
+      if (call == "Wow64RevertWow64FsRedirection") moves.push_back("on");
+    }
+    return moves;
+  }
+};
 
 TEST_F(PackageSequences, FirstInstallation) {
   const Tree before = Registry();
@@ -19,10 +32,16 @@ TEST_F(PackageSequences, FirstInstallation) {
   Start(install);
   ASSERT_EQ(install.InstallState, 0);
   Choose(install);
-  ASSERT_EQ(install.Install(), 1);
+  changebudget::ArmUnlimited();
+  const int installed = install.Install();
+  changebudget::Disarm();
+  ASSERT_EQ(installed, 1);
   EXPECT_EQ(install.Installed, 1);
 
   EXPECT_TRUE(Same(Registry(), Installed(before, {})));
+  // Each build's move is registered with the thread's redirection off, so
+  // that the system folder names the native one.
+  EXPECT_EQ(Moves(), (std::vector<std::string>{"off", "move", "on", "off", "move", "on"}));
   EXPECT_TRUE(Same(AllFiles(), InstalledFiles({})));
   EXPECT_EQ(NewPendingItems(), StagedMoves());
   // The input language is registered as the layout's default.
@@ -177,8 +196,12 @@ TEST_P(Removal, CountsThePackageOut) {
   CInstall remove;
   Start(remove);
   ASSERT_EQ(remove.InstallState, InstallStamp);
-  ASSERT_EQ(remove.Remove(), 1);
+  changebudget::ArmUnlimited();
+  const int removed = remove.Remove();
+  changebudget::Disarm();
+  ASSERT_EQ(removed, 1);
   EXPECT_EQ(remove.Removed, 1);
+  EXPECT_EQ(Moves(), (std::vector<std::string>{"off", "move", "move", "on"}));
 
   // Both layout files go at the next restart.
   EXPECT_EQ(NewPendingItems(),
