@@ -90,9 +90,21 @@ class PackageFixture : public ::testing::Test {
     documents = root + L"\\Documents";
     userDesktop = root + L"\\User Desktop";
     settingsCopy = root + L"\\settings.xml";
+    // Temporary files too: a run that stops half-way leaves its settings file.
+    temp_ = root + L"\\Temp";
+    ASSERT_TRUE(CreateDirectoryW(temp_.c_str(), nullptr));
+    for (const wchar_t* name : {L"TMP", L"TEMP"}) {
+      wchar_t value[MAX_PATH] = {};
+      const DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH);
+      savedTemp_.emplace_back(name, length > 0 && length < MAX_PATH ? value : L"");
+      SetEnvironmentVariableW(name, temp_.c_str());
+    }
   }
 
   void TearDown() override {
+    for (const auto& [name, value] : savedTemp_) {
+      SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str());
+    }
     if (overridden_) {
       RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
       RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
@@ -188,7 +200,8 @@ class PackageFixture : public ::testing::Test {
     testfiles::ListTree(root, L"", list);
     Files files;
     for (const auto& [path, bytes] : list) {
-      if (path == L"settings.xml") continue;
+      // The settings copy is the test's; temporary files are not the package's.
+      if (path == L"settings.xml" || path.rfind(L"Temp\\", 0) == 0) continue;
       const bool link = path.size() > 4 && _wcsicmp(path.c_str() + path.size() - 4, L".lnk") == 0;
       files[path] = link ? Link(testfiles::ReadShortcut(root + L"\\" + path)) : Digest(bytes);
     }
@@ -243,6 +256,8 @@ class PackageFixture : public ::testing::Test {
       }
     }
     DeleteFileW(settingsCopy.c_str());
+    testfiles::RemoveTree(temp_);
+    CreateDirectoryW(temp_.c_str(), nullptr);
     ForgetPendingMoves();
   }
 
@@ -418,6 +433,8 @@ class PackageFixture : public ::testing::Test {
   HKEY user_ = nullptr;
   bool overridden_ = false;
   std::wstring sandboxPath_;
+  std::wstring temp_;
+  std::vector<std::pair<std::wstring, std::wstring>> savedTemp_;
   bool hadPending_ = false;
   std::wstring pendingBefore_;
 };
