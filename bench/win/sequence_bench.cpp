@@ -330,6 +330,7 @@ int main() {
   RegCloseKey(machine);
   RegCloseKey(user);
   RegDeleteTreeW(HKEY_CURRENT_USER, sandbox.c_str());
+  RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\SetupBench");
   RegCloseKey(session);
   std::vector<File> left;
   DumpFiles(root, left);

@@ -111,7 +111,11 @@ class PackageFixture : public ::testing::Test {
     }
     if (machine_ != nullptr) RegCloseKey(machine_);
     if (user_ != nullptr) RegCloseKey(user_);
-    if (!sandboxPath_.empty()) RegDeleteTreeW(HKEY_CURRENT_USER, sandboxPath_.c_str());
+    if (!sandboxPath_.empty()) {
+      RegDeleteTreeW(HKEY_CURRENT_USER, sandboxPath_.c_str());
+      // Fails harmlessly while other tests' keys remain below it.
+      RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\SetupTests");
+    }
     if (sessionManager_ != nullptr) {
       std::wstring now;
       if (ReadPending(now) != hadPending_ || now != pendingBefore_) {
