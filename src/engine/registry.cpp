@@ -289,7 +289,6 @@ int CInstall::SaveInstallInfo() {
   if (!shared) return 0;
   HKEY s = shared.Get();
   if (firstInstallation && !SetStringById(s, 11, priorLayout)) return 0;
-  if (!SetDwordById(s, 21, uint32_t(SharedInstallCount))) return 0;
   if (Paths[OldTextMenuLink].Length() == 0) {
     if (!SetStringById(s, 73, Paths[TextMenuLink]) || !SetStringById(s, 72, Paths[TextFile])) {
       return 0;
@@ -327,7 +326,13 @@ int CInstall::SaveInstallInfo() {
   RegistryKey packages = CreateKeyById(s, PackagesKeyId, KEY_WRITE);
   RegistryKey package = CreateKeyById(packages.Get(), PackageKeyId, KEY_WRITE);
   HKEY p = package.Get();
+  // The package count goes in right before the stamp that marks this package
+  // as counted. A run that dies before the count leaves the package unrecorded
+  // and the count as it was, so the next run counts it once; only a death
+  // between the two writes counts it twice, which keeps the shared items
+  // rather than losing them.
   if (!SetStringById(p, 37, Paths[SetupCopy]) || !SetStringById(p, 38, Paths[SetupMenuLink]) ||
+      !SetDwordById(s, 21, uint32_t(SharedInstallCount)) ||
       !SetDwordById(p, 39, uint32_t(InstallStamp))) {
     return 0;
   }

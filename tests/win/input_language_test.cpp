@@ -11,28 +11,20 @@
 
 #include "core/install.h"
 #include "support/table_builder.h"
+#include "test_files.h"
 
 namespace {
 
-std::u16string U16(const std::wstring& s) { return std::u16string(s.begin(), s.end()); }
-
-std::string ReadAll(const std::wstring& path) {
-  std::ifstream in(path.c_str(), std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-bool FileExists(const std::wstring& path) {
-  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+using testfiles::FileExists;
+using testfiles::ReadAll;
+using testfiles::U16;
 
 class InputLanguage : public ::testing::Test {
  protected:
+  InputLanguage() : owned(L"setup-input-language-test"), folder(owned.Path()) {}
+
   void SetUp() override {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    folder = std::wstring(temp) + L"setup-input-language-test";
-    Clean();
-    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    ASSERT_TRUE(owned.Made());
     copy = folder + L"\\settings.txt";
     // The command copies the settings file where the test can read it.
     strings.Wide(47, u"kls")
@@ -46,25 +38,11 @@ class InputLanguage : public ::testing::Test {
         .Wide(2, u"\"%s\" %s");
     Attach();
   }
-  void TearDown() override {
-    SetCurrentDirectoryW(L"C:\\");
-    Clean();
-  }
-  void Clean() {
-    for (const wchar_t* name : {L"\\settings.txt", L"\\ran.txt", L"\\cmd.exe"}) {
-      DeleteFileW((folder + name).c_str());
-    }
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"\\kls*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-      do DeleteFileW((folder + L"\\" + found.cFileName).c_str());
-      while (FindNextFileW(search, &found));
-      FindClose(search);
-    }
-    RemoveDirectoryW(folder.c_str());
-  }
+  // The test's folder goes with everything in it.
+  void TearDown() override { SetCurrentDirectoryW(L"C:\\"); }
   void Attach() { ASSERT_EQ(install.CommonStrings.Attach(strings.Build(), strings.Rows()), 1); }
 
+  testfiles::TestFolder owned;
   std::wstring folder;
   std::wstring copy;
   TableBuilder strings;

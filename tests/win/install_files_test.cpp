@@ -12,71 +12,28 @@
 
 #include "core/install.h"
 #include "support/table_builder.h"
+#include "test_files.h"
 
 namespace {
 
-std::u16string U16(const std::wstring& s) { return std::u16string(s.begin(), s.end()); }
-
-std::string ReadAll(const std::wstring& path) {
-  std::ifstream in(path.c_str(), std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-bool FileExists(const std::wstring& path) {
-  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-void RemoveTree(const std::wstring& folder) {
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = found.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring path = folder + L"\\" + name;
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(path);
-      } else {
-        DeleteFileW(path.c_str());
-      }
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-  }
-  RemoveDirectoryW(folder.c_str());
-}
+using testfiles::FileExists;
+using testfiles::ReadAll;
+using testfiles::U16;
 
 // The target and description of a saved shortcut.
 std::pair<std::wstring, std::wstring> ReadShortcut(const std::wstring& path) {
-  IShellLinkW* link = nullptr;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                              reinterpret_cast<void**>(&link)))) {
-    return {};
-  }
-  IPersistFile* file = nullptr;
-  std::pair<std::wstring, std::wstring> result;
-  if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-    if (SUCCEEDED(file->Load(path.c_str(), STGM_READ))) {
-      wchar_t target[MAX_PATH] = {};
-      wchar_t description[MAX_PATH] = {};
-      link->GetPath(target, MAX_PATH, nullptr, 0);
-      link->GetDescription(description, MAX_PATH);
-      result = {target, description};
-    }
-    file->Release();
-  }
-  link->Release();
-  return result;
+  const testfiles::Shortcut link = testfiles::ReadShortcut(path);
+  return {link.target, link.description};
 }
 
 class InstallFiles : public ::testing::Test {
  protected:
+  InstallFiles() : tree(L"setup-install-files-test") {}
+
   void SetUp() override {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    root = std::wstring(temp) + L"setup-install-files-test";
-    RemoveTree(root);
-    ASSERT_TRUE(CreateDirectoryW(root.c_str(), nullptr));
+    ASSERT_TRUE(tree.Made());
+    root = tree.Path();
     ASSERT_TRUE(CreateDirectoryW((root + L"\\Desktop").c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryW((root + L"\\Old").c_str(), nullptr));
 
@@ -119,10 +76,7 @@ class InstallFiles : public ::testing::Test {
     std::ofstream((root + L"\\self.exe").c_str(), std::ios::binary) << "MZ setup";
   }
 
-  void TearDown() override {
-    RemoveTree(root);
-    CoUninitialize();
-  }
+  void TearDown() override { CoUninitialize(); }
 
   // The language table is asked first, so the test's strings go there too.
   void AttachStrings() {
@@ -139,6 +93,7 @@ class InstallFiles : public ::testing::Test {
     const char16_t* text = install.Paths[index].WideText(0);
     return std::wstring(text, text + install.Paths[index].Length());
   }
+  testfiles::TestFolder tree;
   std::wstring root;
   TableBuilder strings;
   CInstall install;

@@ -2,7 +2,8 @@
 // the test's own: the layout file name is unique to the test, so that every
 // staged file and every move registered for the next restart names a test
 // file and never one of the system's. TearDown takes the test's entries out
-// of the system's list of pending moves again.
+// of the system's list of pending moves again; the test's folder goes with
+// the fixture.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 #include "core/install.h"
 #include "engine/layout_patch.h"
 #include "support/table_builder.h"
+#include "test_files.h"
 
 class LayoutFixture : public ::testing::Test {
  protected:
@@ -34,10 +36,8 @@ class LayoutFixture : public ::testing::Test {
     texts[83] = token + u".dll";
     UseTexts();
 
-    wchar_t temp[MAX_PATH];
-    ASSERT_NE(GetTempPathW(MAX_PATH, temp), 0u);
-    folder = Utf16(temp) + token;
-    ASSERT_TRUE(CreateDirectoryW(Win(folder), nullptr));
+    ASSERT_TRUE(owned.Made());
+    folder = testfiles::U16(owned.Path());
     install.Paths[InstallDir].AssignWide(folder.c_str());
 
     install.OsVersionCode = 61;
@@ -52,20 +52,8 @@ class LayoutFixture : public ::testing::Test {
     }
   }
 
-  void TearDown() override {
-    RemovePendingMoves();
-    WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW(Win(folder + u"\\*"), &found);
-    if (find != INVALID_HANDLE_VALUE) {
-      do {
-        if (found.cFileName[0] == L'.') continue;
-        const std::u16string path = folder + u"\\" + Utf16(found.cFileName);
-        if (!DeleteFileW(Win(path))) RemoveDirectoryW(Win(path));
-      } while (FindNextFileW(find, &found));
-      FindClose(find);
-    }
-    RemoveDirectoryW(Win(folder));
-  }
+  // The test's folder goes with everything in it.
+  void TearDown() override { RemovePendingMoves(); }
 
   // Replaces every table with one holding exactly `texts`.
   void UseTexts() {
@@ -194,6 +182,7 @@ class LayoutFixture : public ::testing::Test {
   CInstall install;
   std::map<uint32_t, std::u16string> texts;
   std::u16string token;
+  testfiles::TestFolder owned{L"kbdtest"};
   std::u16string folder;
 
  private:

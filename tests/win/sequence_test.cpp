@@ -125,7 +125,7 @@ TEST_F(Sequences, RemovalCountsDownAndKeepsWhatOthersStillUse) {
 // so it and then its folders, in that order, are left to the restart, which
 // removes a folder only if it is empty by then.
 TEST_F(Sequences, RemovalThroughTheRunningCopyLeavesItsFoldersToTheRestart) {
-  const std::u16string vendor = folder + u"\\vendor";
+  const std::u16string vendor = folder + u"\\" + token + u" vendor";  // our moves carry the token
   const std::u16string product = vendor + u"\\product";
   ASSERT_TRUE(CreateDirectoryW(Win(vendor), nullptr));
   ASSERT_TRUE(CreateDirectoryW(Win(product), nullptr));
