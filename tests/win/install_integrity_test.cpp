@@ -110,12 +110,8 @@ struct DamagedBuild {
 // before the first change: the earlier release's file is still there, no
 // folder, staged file, pending move or record was made.
 TEST_F(Integrity, DamagedImageIsRefusedBeforeAnythingChanges) {
-  wchar_t documents[MAX_PATH];
-  ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, documents, CSIDL_PERSONAL, TRUE));
-  texts[77] = token + u" guide";
-  texts[42] = u".pdf";
-  UseTexts();
-  const std::u16string oldGuide = Utf16(documents) + u"\\" + texts[77] + u".pdf";
+  const std::u16string oldGuide = PlantOldGuide();
+  ASSERT_FALSE(oldGuide.empty());
   const std::u16string vendor = folder + u"\\vendor";
   install.Paths[VendorDir].AssignWide(vendor.c_str());
   install.Paths[InstallDir].AssignWide((vendor + u"\\install").c_str());

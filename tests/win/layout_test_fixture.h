@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <map>
@@ -63,6 +64,20 @@ class LayoutFixture : public ::testing::Test {
     install.ExtraStrings.Release();
     install.LanguageStrings[0].Release();
     install.LanguageStrings[1].Release();
+  }
+
+  // The guide an earlier release left in the user's documents, named from
+  // this test's texts (which it extends); an installation taking the earlier
+  // release over deletes it.
+  std::u16string PlantOldGuide() {
+    wchar_t documents[MAX_PATH];
+    if (!SHGetSpecialFolderPathW(nullptr, documents, CSIDL_PERSONAL, TRUE)) return u"";
+    texts[77] = token + u" guide";
+    texts[42] = u".pdf";
+    UseTexts();
+    const std::u16string path = Utf16(documents) + u"\\" + texts[77] + u".pdf";
+    CloseHandle(CreateFileW(Win(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    return path;
   }
 
   // The plain image of a build and the image the installer should stage.

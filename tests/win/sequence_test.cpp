@@ -22,13 +22,8 @@ TEST_F(Sequences, ModifyModeWithUnsavedOptionsLeavesTheLayoutAlone) {
 // A failing file step stops the installation before the layout is staged and
 // before the package is counted; the earlier release's files are gone by then.
 TEST_F(Sequences, InstallationStopsAtTheFirstFailingStep) {
-  wchar_t documents[MAX_PATH];
-  ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, documents, CSIDL_PERSONAL, TRUE));
-  texts[77] = token + u" guide";
-  texts[42] = u".pdf";
-  UseTexts();
-  const std::u16string oldGuide = Utf16(documents) + u"\\" + texts[77] + u".pdf";
-  CloseHandle(CreateFileW(Win(oldGuide), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  const std::u16string oldGuide = PlantOldGuide();
+  ASSERT_FALSE(oldGuide.empty());
   install.InstallState = LegacyInstallState;
   install.SharedInstallCount = 1;
 
