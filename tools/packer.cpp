@@ -13,7 +13,7 @@
 // where file is relative to the manifest's folder, or "-" when the build is
 // missing. The component, page and shared files are taken when they exist.
 // Whatever is missing (a build, a file, the whole manifest) is packed as an
-// empty item of size 0, which the program and the inspector see as missing.
+// empty item of size 0, which the program and the dump tool see as missing.
 //
 // Every entry is compressed to raw DEFLATE with zopfli, checksummed, given
 // its header and encrypted with the key derived from the key blob. Same

@@ -19,7 +19,7 @@
 // Block layout: a 4-byte little-endian header, then the text area. The header is
 // written whenever a block is allocated and has the shape of a string-table
 // record header (bit 31 set for narrow text, bits 0..28 the text size in bytes),
-// so a block can be inspected like a record. Nothing reads it back.
+// so a block can be read like a record. Nothing reads it back.
 //
 // Not thread-safe: a string and its companion belong to one thread.
 

@@ -100,15 +100,15 @@ Conversion RandomConversion(std::mt19937& random, const char* conversions, int m
 }
 
 template <typename T>
-std::string CFormat(const Conversion& spec, T value) {
+std::string CFormat(const Conversion& directive, T value) {
   char buffer[1024];
-  std::snprintf(buffer, sizeof buffer, spec.Text().c_str(), value);
+  std::snprintf(buffer, sizeof buffer, directive.Text().c_str(), value);
   return buffer;
 }
 
 template <typename T>
-FormatResult OurFormat(const Conversion& spec, T value) {
-  return Fmt(Wide(spec.Text()).c_str(), value);
+FormatResult OurFormat(const Conversion& directive, T value) {
+  return Fmt(Wide(directive.Text()).c_str(), value);
 }
 
 int DigitCount(uint64_t v, int base) {
@@ -238,17 +238,17 @@ TEST(FormatDifferential, IntegersMatchTheCLibrary) {
   Tally tally;
   const int kCases = 20000;
   for (int i = 0; i < kCases; ++i) {
-    const Conversion spec = RandomConversion(random, "diuxXo", 20);
+    const Conversion directive = RandomConversion(random, "diuxXo", 20);
     const int value = RandomInt(random);
-    const Difference d = IntegerDifference(spec, value);
+    const Difference d = IntegerDifference(directive, value);
     if (d != Difference::kNone) {
       tally.Skip(d);
       continue;
     }
     tally.Compare();
-    const FormatResult ours = OurFormat(spec, value);
+    const FormatResult ours = OurFormat(directive, value);
     ASSERT_EQ(ours.ok, 1);
-    ASSERT_EQ(ours.text, CFormat(spec, value)) << spec.Text() << " of " << value;
+    ASSERT_EQ(ours.text, CFormat(directive, value)) << directive.Text() << " of " << value;
   }
   tally.Report(kCases / 2);
 }
@@ -259,24 +259,25 @@ TEST(FormatDifferential, CharactersAndTextMatchTheCLibrary) {
   Tally tally;
   static const char* const kTexts[] = {"", "a", "text", "a longer line of text", "C:\\dir\\f"};
   for (int i = 0; i < 4000; ++i) {
-    Conversion spec = RandomConversion(random, "cs", 25);
+    Conversion directive = RandomConversion(random, "cs", 25);
     // Flags other than '-' have no C meaning for these conversions.
-    spec.flags = spec.Has('-') ? "-" : "";
-    if (spec.conversion == 'c') {
-      spec.precision = -1;
+    directive.flags = directive.Has('-') ? "-" : "";
+    if (directive.conversion == 'c') {
+      directive.precision = -1;
       const int value = 0x20 + int(random() % 0x5F);
       tally.Compare();
-      ASSERT_EQ(OurFormat(spec, value).text, CFormat(spec, value)) << spec.Text();
+      ASSERT_EQ(OurFormat(directive, value).text, CFormat(directive, value)) << directive.Text();
       continue;
     }
-    if (spec.precision == 0) {
+    if (directive.precision == 0) {
       tally.Skip(Difference::kZeroPrecisionIsDefault);
       continue;
     }
     const char* text = kTexts[random() % 5];
     const std::u16string wide = Wide(text);
     tally.Compare();
-    ASSERT_EQ(OurFormat(spec, wide.c_str()).text, CFormat(spec, text)) << spec.Text();
+    ASSERT_EQ(OurFormat(directive, wide.c_str()).text, CFormat(directive, text))
+        << directive.Text();
   }
   tally.Report(3000);
 }
@@ -325,23 +326,23 @@ TEST(FormatDifferential, FloatingPointMatchesTheCLibrary) {
   Tally tally;
   const int kCases = 30000;
   for (int i = 0; i < kCases; ++i) {
-    const Conversion spec = RandomConversion(random, "feEgGaA", 16);
+    const Conversion directive = RandomConversion(random, "feEgGaA", 16);
     const double value = RandomDouble(random);
-    if (spec.conversion == 'f' && std::fabs(value) > 1e30) {
+    if (directive.conversion == 'f' && std::fabs(value) > 1e30) {
       tally.Skip(Difference::kSeventeenDigits);
       continue;
     }
-    const Difference d = FloatDifference(spec, value);
+    const Difference d = FloatDifference(directive, value);
     if (d != Difference::kNone) {
       tally.Skip(d);
       continue;
     }
     tally.Compare();
-    const FormatResult ours = OurFormat(spec, value);
+    const FormatResult ours = OurFormat(directive, value);
     ASSERT_EQ(ours.ok, 1);
     char exact[64];
     std::snprintf(exact, sizeof exact, "%.17g", value);
-    ASSERT_EQ(ours.text, CFormat(spec, value)) << spec.Text() << " of " << exact;
+    ASSERT_EQ(ours.text, CFormat(directive, value)) << directive.Text() << " of " << exact;
   }
   tally.Report(kCases / 3);
 }

@@ -4,8 +4,8 @@
 //
 // A bare catalogue (the packer's output) is read as well.
 //
-//   payload_inspect <setup.exe>                     list every item
-//   payload_inspect <setup.exe> <role> <output>     write one item's plain bytes
+//   payload_dump <setup.exe>                     list every item
+//   payload_dump <setup.exe> <role> <output>     write one item's plain bytes
 // Roles: common, language0, language1, licence0, licence1, key-blob,
 // layout-G-V-S (group 0-1, variant 0-2, slot 0-12), extra, component, page,
 // shared. Exit code 1 when an item is damaged or a named item is missing.
@@ -54,7 +54,7 @@ std::string RoleName(int item) {
 
 int main(int argc, char** argv) {
   if (argc != 2 && argc != 4) {
-    std::fprintf(stderr, "usage: payload_inspect <setup.exe> [<role> <output>]\n");
+    std::fprintf(stderr, "usage: payload_dump <setup.exe> [<role> <output>]\n");
     return 2;
   }
   std::ifstream in(argv[1], std::ios::binary);
