@@ -1,6 +1,7 @@
 #include "pages/dlg_eula.h"
 
 #include "core/install.h"
+#include "pages/page_controls.h"
 #include "ui/wizard.h"
 #include "ui/wnd_main.h"
 
@@ -8,9 +9,6 @@ namespace {
 
 constexpr int IdLicence = 306;
 constexpr int IdAccept = 305;
-constexpr int IdCancel = 300;
-constexpr int IdBack = 301;
-constexpr int IdNext = 1;
 
 const uint32_t LicenceTexts[] = {311, 132, 305, 105, 300, 98, 301, 100, 1, 99, 0, 0};
 

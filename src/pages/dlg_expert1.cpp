@@ -1,13 +1,12 @@
 #include "pages/dlg_expert1.h"
 
 #include "pages/key_page.h"
+#include "pages/page_controls.h"
 #include "ui/wizard.h"
 #include "ui/wnd_main.h"
 
 namespace {
 
-constexpr int IdBack = 301;
-constexpr int IdKeys2 = 304;
 constexpr int FirstCombo = 1401;
 
 const uint32_t Rows[] = {1401, 0x002A, 1402, 0x0036, 1403, 0x001D, 1404, 0xE01D, 1405, 0x0038,
@@ -89,7 +88,8 @@ void CDlgExpert1::SaveRows() { key_page::SaveRows(*this, Tables); }
 
 int CDlgExpert1::OnCommand() {
   if (notifyCode == BN_CLICKED) {
-    return key_page::OnClicked(*this, Tables, rowValues.get(), count, controlId, IdKeys2, WM_WIZ_KEYS2);
+    return key_page::OnClicked(*this, Tables, rowValues.get(), count, controlId, IdKeys2,
+                               WM_WIZ_KEYS2);
   }
   if (notifyCode == CBN_SELENDOK) OnChoiceChanged(controlId);
   if (notifyCode == CBN_DROPDOWN) OnDropDown(controlId);

@@ -1,12 +1,11 @@
 #include "pages/dlg_expert2.h"
 
 #include "pages/key_page.h"
+#include "pages/page_controls.h"
 #include "ui/wizard.h"
 #include "ui/wnd_main.h"
 
 namespace {
-
-constexpr int IdKeys1 = 303;
 
 const uint32_t Rows[] = {1601,   0x003A, 1602,   0x001D, 1603,   0xE068, 1604,   0xE067, 1605,
                          0xE065, 1606,   0xE066, 1607,   0xE032, 1608,   0xE06C, 1609,   0xE06B,
@@ -67,7 +66,8 @@ void CDlgExpert2::SaveRows() { key_page::SaveRows(*this, Tables); }
 
 int CDlgExpert2::OnCommand() {
   if (notifyCode == BN_CLICKED) {
-    return key_page::OnClicked(*this, Tables, rowValues.get(), count, controlId, IdKeys1, WM_WIZ_KEYS1);
+    return key_page::OnClicked(*this, Tables, rowValues.get(), count, controlId, IdKeys1,
+                               WM_WIZ_KEYS1);
   }
   if (notifyCode == CBN_SELCHANGE) OnChoiceChanged(controlId);
   return 0;

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "core/install.h"
+#include "pages/page_controls.h"
 #include "text/format.h"
 #include "ui/wizard.h"
 #include "ui/wnd_main.h"
@@ -18,11 +19,7 @@ constexpr int IdShortcuts = 1212;
 constexpr int IdLayoutFlag = 1213;
 constexpr int IdVariant = 1214;
 constexpr int IdDecimalKey = 1215;
-constexpr int IdCancel = 300;
-constexpr int IdKeys1 = 303;
-constexpr int IdBack = 301;
 constexpr int IdInstall = 206;
-constexpr int IdKeys2 = 304;
 
 const uint32_t SetupTexts[] = {300, 98,  301, 100, 313, 101, 206, 104, 1212, 106, 1205, 139, 1213,
                                108, 314, 110, 316, 111, 317, 112, 303, 152,  304, 153,  0,   0};

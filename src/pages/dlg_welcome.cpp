@@ -1,6 +1,7 @@
 #include "pages/dlg_welcome.h"
 
 #include "core/install.h"
+#include "pages/page_controls.h"
 #include "text/format.h"
 #include "ui/wizard.h"
 #include "ui/wnd_main.h"
@@ -10,11 +11,9 @@ namespace {
 constexpr int IdTitle = 308;
 constexpr int IdBody = 309;
 constexpr int IdLanguage = 2002;
-constexpr int IdCancel = 300;
 constexpr int IdRemove = 315;
 constexpr int IdModify = 2003;
 constexpr int IdLaunch = 2;
-constexpr int IdNext = 1;
 
 const uint32_t WelcomeTexts[] = {307, 1, 315, 127, 300, 98, 1, 99, 2, 140, 2003, 128, 0, 0};
 // Language names and the language table each selects.

@@ -1,14 +1,12 @@
 #include "pages/key_page.h"
 
+#include "pages/page_controls.h"
 #include "ui/wizard.h"
 #include "ui/wnd_main.h"
 
 namespace key_page {
 
 namespace {
-
-constexpr int IdCancel = 300;
-constexpr int IdBack = 301;
 
 uint32_t* RowPair(uint32_t scancode, uint32_t* rowValues, int count) {
   return const_cast<uint32_t*>(CWndBase::FindPair(scancode, rowValues, count));
