@@ -5,6 +5,8 @@
 #include <cstring>
 #include <vector>
 
+#include "support/scancode_map.h"
+
 namespace {
 
 // A working copy as the installer starts it: defaults everywhere.
@@ -16,19 +18,6 @@ struct WorkingMap {
   KeyMapEntry& Row(uint16_t scancode) { return *FindKeyRow(rows, KeyTableRows, scancode); }
   KeyMapEntry rows[KeyTableRows];
 };
-
-std::vector<uint8_t> ScancodeMap(std::vector<std::pair<uint16_t, uint16_t>> mappings,
-                                 int extraCount = 0) {
-  std::vector<uint8_t> v(8, 0);
-  const uint32_t count = uint32_t(mappings.size() + 1 + extraCount);
-  for (int i = 0; i < 4; ++i) v.push_back(uint8_t(count >> (8 * i)));
-  for (auto [sent, physical] : mappings) {
-    v.insert(v.end(),
-             {uint8_t(sent), uint8_t(sent >> 8), uint8_t(physical), uint8_t(physical >> 8)});
-  }
-  v.insert(v.end(), 4, 0);
-  return v;
-}
 
 TEST(KeyMap, FindStopsAtTheEndOfTheTable) {
   WorkingMap map;

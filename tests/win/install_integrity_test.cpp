@@ -5,6 +5,7 @@
 #include <shlobj.h>
 
 #include "layout_test_fixture.h"
+#include "support/scancode_map.h"
 
 namespace {
 
@@ -65,17 +66,6 @@ class Integrity : public LayoutFixture {
               ERROR_SUCCESS);
     RegSetValueExW(key, L"Scancode Map", 0, REG_BINARY, map.data(), DWORD(map.size()));
     RegCloseKey(key);
-  }
-  static std::vector<uint8_t> Map(std::vector<std::pair<uint16_t, uint16_t>> mappings) {
-    std::vector<uint8_t> v(8, 0);
-    const uint32_t count = uint32_t(mappings.size() + 1);
-    for (int i = 0; i < 4; ++i) v.push_back(uint8_t(count >> (8 * i)));
-    for (auto [sent, physical] : mappings) {
-      v.insert(v.end(),
-               {uint8_t(sent), uint8_t(sent >> 8), uint8_t(physical), uint8_t(physical >> 8)});
-    }
-    v.insert(v.end(), 4, 0);
-    return v;
   }
 
   // The records a modify-mode run rewrites.
@@ -199,7 +189,7 @@ TEST_F(Integrity, ModifyModeRefusesADamagedBuildBeforeSavingOptions) {
 // changes ours, the user clearing every remapping of ours, and the removal.
 TEST_F(Integrity, ForeignRemappingsSurvive) {
   const std::pair<uint16_t, uint16_t> foreign{0x0030, 0x0077};
-  SetMap(Map({{0x001D, 0x003A}, foreign}));
+  SetMap(ScancodeMap({{0x001D, 0x003A}, foreign}));
   install.LoadScancodeMap();
   ASSERT_EQ(install.HadScancodeMap, 1);
   ASSERT_EQ(install.FindWorkingKey(0x003A)->TargetScancode, 0x001D);
@@ -208,26 +198,26 @@ TEST_F(Integrity, ForeignRemappingsSurvive) {
   install.FindWorkingKey(0xE05B)->TargetScancode = KeyDisabled;
   ASSERT_EQ(install.WriteScancodeMap(), 1);
   EXPECT_EQ(Value(L"\\Scancode", L"Scancode Map"),
-            Map({{0x001D, 0x003A}, {0x0000, 0xE05B}, foreign}));
+            ScancodeMap({{0x001D, 0x003A}, {0x0000, 0xE05B}, foreign}));
 
   // Modify mode applies a changed choice of the second key page.
   RecordPackage();
   install.ModifyMode = 1;
   install.FindWorkingKey(0xE05B)->TargetScancode = 0;
   ASSERT_EQ(install.Install(), 1);
-  EXPECT_EQ(Value(L"\\Scancode", L"Scancode Map"), Map({{0x001D, 0x003A}, foreign}));
+  EXPECT_EQ(Value(L"\\Scancode", L"Scancode Map"), ScancodeMap({{0x001D, 0x003A}, foreign}));
 
   // The user takes back every remapping of ours: the foreign one stays.
   install.ModifyMode = 0;
   install.FindWorkingKey(0x003A)->TargetScancode = 0;
   ASSERT_EQ(install.WriteScancodeMap(), 1);
-  EXPECT_EQ(Value(L"\\Scancode", L"Scancode Map"), Map({foreign}));
+  EXPECT_EQ(Value(L"\\Scancode", L"Scancode Map"), ScancodeMap({foreign}));
 
   // Removal does not touch the map.
   install.InstallState = InstallStamp;
   install.SharedInstallCount = 2;  // others remain: no input-language command runs
   EXPECT_EQ(install.Remove(), 1);
-  EXPECT_EQ(Value(L"\\Scancode", L"Scancode Map"), Map({foreign}));
+  EXPECT_EQ(Value(L"\\Scancode", L"Scancode Map"), ScancodeMap({foreign}));
 }
 
 // The system's list of moves for the next restart held as a value of another
