@@ -21,6 +21,7 @@
 
 #include "core/install.h"
 #include "support/table_builder.h"
+#include "win/test_files.h"
 
 namespace {
 
@@ -75,28 +76,15 @@ void DumpKey(HKEY hive, HKEY key, const std::wstring& path, std::vector<Value>& 
   }
 }
 
+// Every file and folder below `folder`, folders before what they hold.
 void DumpFiles(const std::wstring& folder, std::vector<File>& out) {
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return;
-  do {
-    const std::wstring name = found.cFileName;
-    if (name == L"." || name == L"..") continue;
-    const std::wstring path = folder + L"\\" + name;
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      out.push_back({path, true, ""});
-      DumpFiles(path, out);
-    } else {
-      std::string data(found.nFileSizeLow, '\0');
-      HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                             nullptr);
-      DWORD read = 0;
-      if (!data.empty()) ReadFile(h, &data[0], DWORD(data.size()), &read, nullptr);
-      CloseHandle(h);
-      out.push_back({path, false, data});
-    }
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
+  std::vector<std::pair<std::wstring, std::string>> tree;
+  testfiles::ListTree(folder, L"", tree);
+  for (auto& [relative, data] : tree) {
+    const bool isFolder = relative.back() == L'\\';
+    out.push_back({folder + L"\\" + relative.substr(0, relative.size() - (isFolder ? 1 : 0)),
+                   isFolder, std::move(data)});
+  }
 }
 
 // What the installation added: the entries of `after` not in `before`.

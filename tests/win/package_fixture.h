@@ -118,15 +118,7 @@ class PackageFixture : public ::testing::Test {
     }
     if (sessionManager_ != nullptr) {
       std::wstring now;
-      if (ReadPending(now) != hadPending_ || now != pendingBefore_) {
-        if (hadPending_) {
-          RegSetValueExW(sessionManager_, testfiles::PendingMoves::kValue, 0, REG_MULTI_SZ,
-                         reinterpret_cast<const BYTE*>(pendingBefore_.data()),
-                         DWORD(2 * pendingBefore_.size()));
-        } else {
-          RegDeleteValueW(sessionManager_, testfiles::PendingMoves::kValue);
-        }
-      }
+      if (ReadPending(now) != hadPending_ || now != pendingBefore_) ForgetPendingMoves();
       RegCloseKey(sessionManager_);
     }
     CoUninitialize();
@@ -171,7 +163,8 @@ class PackageFixture : public ::testing::Test {
     items.erase(items.begin(), items.begin() + std::ptrdiff_t(before.size()));
     return items;
   }
-  void ForgetPendingMoves() {
+  // Puts the list of pending moves back as it was when the test began.
+  void ForgetPendingMoves() const {
     if (hadPending_) {
       RegSetValueExW(sessionManager_, testfiles::PendingMoves::kValue, 0, REG_MULTI_SZ,
                      reinterpret_cast<const BYTE*>(pendingBefore_.data()),
