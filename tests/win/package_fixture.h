@@ -165,13 +165,7 @@ class PackageFixture : public ::testing::Test {
   }
   // Puts the list of pending moves back as it was when the test began.
   void ForgetPendingMoves() const {
-    if (hadPending_) {
-      RegSetValueExW(sessionManager_, testfiles::PendingMoves::kValue, 0, REG_MULTI_SZ,
-                     reinterpret_cast<const BYTE*>(pendingBefore_.data()),
-                     DWORD(2 * pendingBefore_.size()));
-    } else {
-      RegDeleteValueW(sessionManager_, testfiles::PendingMoves::kValue);
-    }
+    testfiles::PendingMoves::Write(sessionManager_, hadPending_, pendingBefore_);
   }
 
   // The redirected registry, without what the system keeps under Microsoft.
@@ -376,18 +370,7 @@ class PackageFixture : public ::testing::Test {
   }
 
   bool ReadPending(std::wstring& data) const {
-    data.clear();
-    DWORD type = 0, size = 0;
-    if (RegQueryValueExW(sessionManager_, testfiles::PendingMoves::kValue, nullptr, &type, nullptr,
-                         &size) != ERROR_SUCCESS ||
-        type != REG_MULTI_SZ) {
-      return false;
-    }
-    data.assign(size / 2 + 1, L'\0');
-    RegQueryValueExW(sessionManager_, testfiles::PendingMoves::kValue, nullptr, &type,
-                     reinterpret_cast<BYTE*>(&data[0]), &size);
-    data.resize(size / 2);
-    return true;
+    return testfiles::PendingMoves::Read(sessionManager_, data);
   }
 
   static bool StartsWithNoCase(const std::wstring& text, const std::wstring& start) {

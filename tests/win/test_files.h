@@ -164,36 +164,46 @@ class PendingMoves {
     return items;
   }
 
-  // The raw value, or false when there is none.
+  // The raw value, or false when there is none (or it is not a list).
   static bool Read(std::wstring& data) {
     data.clear();
     HKEY key;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
       return false;
     }
-    DWORD type = 0, size = 0;
-    bool found = RegQueryValueExW(key, kValue, nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
-                 type == REG_MULTI_SZ;
-    if (found) {
-      data.assign(size / 2 + 1, L'\0');
-      found = RegQueryValueExW(key, kValue, nullptr, &type, reinterpret_cast<BYTE*>(&data[0]),
-                               &size) == ERROR_SUCCESS;
-      data.resize(size / 2);
-    }
+    const bool found = Read(key, data);
     RegCloseKey(key);
+    return found;
+  }
+  // The same through a key opened on the session manager's key (one opened
+  // before the machine root was redirected stays on the real one).
+  static bool Read(HKEY sessionManager, std::wstring& data) {
+    data.clear();
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExW(sessionManager, kValue, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        type != REG_MULTI_SZ) {
+      return false;
+    }
+    data.assign(size / 2 + 1, L'\0');
+    const bool found = RegQueryValueExW(sessionManager, kValue, nullptr, &type,
+                                        reinterpret_cast<BYTE*>(&data[0]), &size) == ERROR_SUCCESS;
+    data.resize(found ? size / 2 : 0);
     return found;
   }
 
   static void Write(bool present, const std::wstring& data) {
     HKEY key;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
-    if (!present) {
-      RegDeleteValueW(key, kValue);
-    } else {
-      RegSetValueExW(key, kValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(data.data()),
-                     DWORD(2 * data.size()));
-    }
+    Write(key, present, data);
     RegCloseKey(key);
+  }
+  static void Write(HKEY sessionManager, bool present, const std::wstring& data) {
+    if (!present) {
+      RegDeleteValueW(sessionManager, kValue);
+    } else {
+      RegSetValueExW(sessionManager, kValue, 0, REG_MULTI_SZ,
+                     reinterpret_cast<const BYTE*>(data.data()), DWORD(2 * data.size()));
+    }
   }
 };
 
