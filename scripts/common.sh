@@ -7,18 +7,34 @@ run_cleanup() {
 }
 trap run_cleanup EXIT
 
-# Without a display, starts a virtual one for the rest of the script.
+# Without a display, starts a virtual one for the rest of the script. Scripts
+# run side by side may pick the same free number: the server that loses the
+# race exits, and the next number is tried.
 ensure_display() {
   [ -n "${DISPLAY:-}" ] && return 0
-  local n=90
-  while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  CLEANUP+=("kill $! 2>/dev/null")
-  for _ in $(seq 100); do
-    [ -e "/tmp/.X11-unix/X$n" ] && break
-    sleep 0.1
+  local n=90 pid
+  while [ "$n" -lt 400 ]; do
+    while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    pid=$!
+    # Ours when its lock names our server and the socket is there.
+    local owner=""
+    for _ in $(seq 100); do
+      owner=$({ tr -d ' \n' <"/tmp/.X$n-lock"; } 2>/dev/null || true)
+      [ "$owner" = "$pid" ] && [ -e "/tmp/.X11-unix/X$n" ] && break
+      kill -0 "$pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    if [ "$owner" = "$pid" ] && kill -0 "$pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ]; then
+      CLEANUP+=("kill $pid 2>/dev/null")
+      export DISPLAY=":$n"
+      return 0
+    fi
+    kill "$pid" 2>/dev/null || true
+    n=$((n + 1))
   done
-  export DISPLAY=":$n"
+  echo "no virtual display could be started" >&2
+  return 1
 }
 
 # Keeps one Wine server running for a prefix while the script runs, so that

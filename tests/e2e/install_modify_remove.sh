@@ -17,6 +17,9 @@ work=$build/e2e
 prefix=$work/wineprefix
 mkdir -p "$work"
 rm -rf "$prefix" "$prefix.lock" "$work"/*.txt
+# A display of its own: the wizards walked here would otherwise take the focus
+# from the window tests that run meanwhile on the shared one.
+unset DISPLAY
 ensure_display
 # A fresh prefix with a server that lives as long as this script.
 keep_wineserver "$prefix"
